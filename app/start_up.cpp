@@ -1,0 +1,27 @@
+#include "app/app_state.h"
+
+bool CreateMainWindow(HINSTANCE instance, int showCommand, const char* className)
+{
+    MainWnd = CreateWindowExA(0, className, "てろみや", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!MainWnd)
+        return false;
+    ShowWindow(MainWnd, showCommand);
+    UpdateWindow(MainWnd);
+    return true;
+}
+
+int RunApplication(HINSTANCE instance, int showCommand)
+{
+    AppInstance = instance;
+    if (!RegisterWindowClass(instance, MainWndProc, "Main", false))
+        return 0;
+    if (!CreateMainWindow(instance, showCommand, "Main"))
+        return 0;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

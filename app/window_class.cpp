@@ -1,0 +1,18 @@
+#include "app/app_state.h"
+#include "res/resource.h"
+
+ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, bool withMenu)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TELOMIYA));
+    windowClass.hCursor = static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_CURSOR,
+                                                          0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszMenuName = withMenu ? MAKEINTRESOURCEA(IDR_MAINMENU) : nullptr;
+    windowClass.lpszClassName = className;
+    return RegisterClassExA(&windowClass);
+}

@@ -1,0 +1,103 @@
+# Shared by the scripts: packages, builds, the Wine prefix and an Xvfb display.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+WINE="${WINE:-/usr/lib/wine/wine64}"
+export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# Installs only what is missing (the test for each package is a file it brings).
+ensure_packages() {
+    local missing=()
+    local pair
+    for pair in \
+        cmake:/usr/bin/cmake \
+        g++:/usr/bin/g++ \
+        googletest:/usr/src/googletest/CMakeLists.txt \
+        g++-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-g++-posix \
+        gcc-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-gcc-posix \
+        binutils-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-windres \
+        wine64:/usr/lib/wine/wine64 \
+        xvfb:/usr/bin/Xvfb \
+        xauth:/usr/bin/xauth \
+        fonts-ipafont-gothic:/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf \
+        imagemagick:/usr/bin/import \
+        python3:/usr/bin/python3 \
+        locales:/usr/sbin/locale-gen \
+        "$@"; do
+        [ -e "${pair#*:}" ] || missing+=("${pair%%:*}")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+        sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+        locale-gen >/dev/null
+    fi
+}
+
+build_native() {
+    cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$ROOT/build/native" -j"$(nproc)"
+}
+
+build_windows() {
+    cmake -S "$ROOT" -B "$ROOT/build/win" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >/dev/null
+    cmake --build "$ROOT/build/win" -j"$(nproc)"
+}
+
+# A private prefix: created once, with the X11 driver unmanaged so hiding a
+# captioned window does not wait for a window manager that Xvfb lacks.
+ensure_wine_prefix() {
+    if [ ! -f "$WINEPREFIX/.telomiya-ready" ]; then
+        mkdir -p "$WINEPREFIX"
+        LC_ALL=ja_JP.UTF-8 "$WINE" wineboot -i >/dev/null 2>&1 || true
+        LC_ALL=ja_JP.UTF-8 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        "$(dirname "$WINE")/wineserver" -w
+        touch "$WINEPREFIX/.telomiya-ready"
+    fi
+}
+
+XVFB_PID=""
+start_xvfb() {
+    local fifo
+    fifo="$(mktemp -u)"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+stop_xvfb() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+}
+
+stop_wineserver() {
+    "$(dirname "$WINE")/wineserver" -k 2>/dev/null || true
+}
+
+SITE_PID=""
+# Starts the listings site simulator on a free loopback port; sets SITE_HOST.
+start_site() {
+    local port i
+    port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    python3 "$ROOT/tools/listings_site.py" --port "$port" "$@" >/dev/null 2>&1 &
+    SITE_PID=$!
+    for i in $(seq 100); do
+        python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2).close()" 2>/dev/null && break
+        sleep 0.1
+    done
+    export SITE_HOST="127.0.0.1:$port"
+}
+
+stop_site() {
+    [ -n "$SITE_PID" ] && kill "$SITE_PID" 2>/dev/null && wait "$SITE_PID" 2>/dev/null
+    SITE_PID=""
+}

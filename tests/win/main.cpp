@@ -1,0 +1,14 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+
+int main(int argc, char** argv)
+{
+    AppInstance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
