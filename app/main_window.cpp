@@ -1,12 +1,273 @@
 #include "app/app_state.h"
 
+#include <commctrl.h>
+#include <process.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/choice_lists.h"
+#include "app/reminders.h"
+#include "app/settings.h"
+#include "fetch/progress_window.h"
+#include "fetch/request_list.h"
+#include "fetch/retrieval_worker.h"
+#include "res/resource.h"
+#include "views/timetable_window.h"
+
+namespace {
+
+const char* const ColumnHeaders[8] = {"タイトル", "サブタイトル", "放送局", "日にち",
+                                      "開始時間", "終了時間", "出演", "その他"};
+
+HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int id)
+{
+    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
+}
+
+void InsertColumns(int listWidth)
+{
+    for (int column = 0; column < 8; ++column) {
+        LVCOLUMNA header = {};
+        header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        header.fmt = LVCFMT_LEFT;
+        header.cx = listWidth / 8;
+        header.pszText = const_cast<char*>(ColumnHeaders[column]);
+        header.iSubItem = column;
+        SendMessageA(MainListView, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&header));
+    }
+    SendMessageA(MainListView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+}
+
+void BuildMainWindow(HWND window)
+{
+    LoadSettings();
+    GetClientRect(window, &MainClientRect);
+    InitCommonControls();
+
+    MainListView = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
+                                   MainClientRect.right - 200, MainClientRect.bottom, window,
+                                   reinterpret_cast<HMENU>(IDC_LIST), AppInstance, nullptr);
+    RECT listClient = {};
+    GetClientRect(MainListView, &listClient);
+
+    FetchButton = CreateChild(window, "BUTTON", "番組情報を受信", 0, IDC_FETCH);
+    ReminderButton = CreateChild(window, "BUTTON", "お知らせONに", 0, IDC_REMINDER);
+    TableButton = CreateChild(window, "BUTTON", "表を表示", 0, IDC_TABLE);
+    TrayButton = CreateChild(window, "BUTTON", "タスクトレイへ", 0, IDC_TRAY);
+    SettingsButton = CreateChild(window, "BUTTON", "設定", 0, IDC_SETTINGS);
+    MinutesEdit = CreateChild(window, "EDIT", "", WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL, IDC_MINUTES);
+    SetDlgItemInt(window, IDC_MINUTES, static_cast<UINT>(MinutesBefore), TRUE);
+
+    const DWORD sortedList = WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT;
+    GenreCombo = CreateChild(window, "COMBOBOX", nullptr, sortedList, IDC_CHOICE);
+    TimeCombo = CreateChild(window, "COMBOBOX", nullptr, sortedList, IDC_CHOICE);
+    RegionCombo = CreateChild(window, "COMBOBOX", nullptr, WS_VSCROLL | CBS_DROPDOWNLIST, IDC_CHOICE);
+    DayCombo = CreateChild(window, "COMBOBOX", nullptr, WS_VSCROLL | CBS_DROPDOWNLIST, IDC_CHOICE);
+    FillGenreList(GenreCombo, GenrePos);
+    FillTimeList(TimeCombo, TimePos);
+    FillRegionList(RegionCombo, RegionPos);
+    FillDayList(DayCombo, 0);
+
+    InsertColumns(listClient.right);
+    if (AutoFetch)
+        SendMessageA(window, WM_COMMAND, IDC_FETCH, 0);
+}
+
+void LayOutControls(HWND window)
+{
+    GetClientRect(window, &MainClientRect);
+    const int w = MainClientRect.right;
+    const int h = MainClientRect.bottom;
+    MoveWindow(FetchButton, w - 150, 150, 150, 30, TRUE);
+    MoveWindow(ReminderButton, w - 150, 200, 150, 30, TRUE);
+    MoveWindow(TableButton, w - 150, 250, 150, 30, TRUE);
+    MoveWindow(TrayButton, w - 150, 300, 150, 30, TRUE);
+    MoveWindow(SettingsButton, w - 50, h - 30, 50, 30, TRUE);
+    // A drop-down list's height includes its dropped list, down to the bottom.
+    MoveWindow(DayCombo, w - 150, 350, 150, h - 350, TRUE);
+    MoveWindow(TimeCombo, w - 150, 400, 150, h - 400, TRUE);
+    MoveWindow(GenreCombo, w - 150, 450, 150, h - 450, TRUE);
+    MoveWindow(RegionCombo, w - 150, 500, 150, h - 500, TRUE);
+    MoveWindow(MinutesEdit, w - 150, 50, 35, 30, TRUE);
+    MoveWindow(MainListView, 0, 0, w - 160, h, TRUE);
+    for (int column = 0; column < 8; ++column)
+        SendMessageA(MainListView, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+}
+
+void PaintMinutesLabel(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    const char* label = "分前に知らせる";
+    TextOutA(dc, MainClientRect.right - 113, 55, label, static_cast<int>(std::strlen(label)));
+    EndPaint(window, &paint);
+}
+
+void StartRetrieval(HWND window)
+{
+    // One retrieval at a time: a second one would empty the list under the worker.
+    if (RetrievalRunning)
+        return;
+    RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
+    ProgressWnd = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  MainClientRect.right / 3, MainClientRect.bottom / 5, window, nullptr,
+                                  AppInstance, nullptr);
+    if (!ProgressWnd)
+        return;
+    ShowWindow(ProgressWnd, SW_SHOW);
+    UpdateWindow(ProgressWnd);
+    ProgrammeCount = 0;
+    PageStartCount = 0;
+    RowCount = 0;
+    ProgrammeList.Clear();
+    SendMessageA(MainListView, LVM_DELETEALLITEMS, 0, 0);
+    BuildRequests(GenreCombo, TimeCombo, RegionCombo, DayCombo, RequestList);
+    AbortFlag = false;
+    RetrievalRunning = true;
+    if (_beginthread(RetrievalWorker, 0, &RequestList) == static_cast<uintptr_t>(-1)) {
+        RetrievalRunning = false;
+        DestroyWindow(ProgressWnd);
+    }
+}
+
+void OpenTimetable()
+{
+    if (FindWindowA("table", nullptr)) {
+        SetForegroundWindow(TableWnd);
+        return;
+    }
+    RegisterWindowClass(AppInstance, TableWndProc, "table", false);
+    TableWnd = CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, AppInstance, nullptr);
+    if (!TableWnd)
+        return;
+    ShowWindow(TableWnd, SW_SHOW);
+    UpdateWindow(TableWnd);
+}
+
+void OnCommand(HWND window, int id)
+{
+    switch (id) {
+    case IDC_FETCH:
+        StartRetrieval(window);
+        break;
+    case IDC_REMINDER:
+        SwitchReminders();
+        break;
+    case IDC_TABLE:
+        OpenTimetable();
+        break;
+    case IDC_TRAY:
+        ToggleTray();
+        break;
+    case IDC_SETTINGS:
+        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0);
+        break;
+    }
+}
+
+// Kept outside the comparison so the sort does not build buffers per call.
+char LeftText[30];
+char RightText[30];
+LVFINDINFOA FindByData;
+
+int CALLBACK CompareRows(LPARAM leftData, LPARAM rightData, LPARAM column)
+{
+    FindByData.flags = LVFI_PARAM;
+    FindByData.lParam = leftData;
+    const int leftRow = static_cast<int>(
+        SendMessageA(MainListView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&FindByData)));
+    FindByData.lParam = rightData;
+    const int rightRow = static_cast<int>(
+        SendMessageA(MainListView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&FindByData)));
+
+    LVITEMA item = {};
+    item.iSubItem = static_cast<int>(column);
+    item.cchTextMax = sizeof LeftText;
+    item.pszText = LeftText;
+    LeftText[0] = '\0';
+    SendMessageA(MainListView, LVM_GETITEMTEXTA, leftRow, reinterpret_cast<LPARAM>(&item));
+    item.pszText = RightText;
+    RightText[0] = '\0';
+    SendMessageA(MainListView, LVM_GETITEMTEXTA, rightRow, reinterpret_cast<LPARAM>(&item));
+
+    int result = 0;
+    for (size_t i = 0;; ++i) {
+        const auto left = static_cast<unsigned char>(LeftText[i]);
+        const auto right = static_cast<unsigned char>(RightText[i]);
+        if (left != right) {
+            result = left < right ? -1 : 1;
+            break;
+        }
+        if (left == 0)
+            break;
+    }
+    return SortOrder[column] == 1 ? result : -result;
+}
+
+void SortOnColumnClick(WPARAM controlId, const NMHDR* header)
+{
+    if (controlId != IDC_LIST || header->code != LVN_COLUMNCLICK)
+        return;
+    const int column = reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem;
+    if (column < 0 || column > 7)
+        return;
+    SortOrder[column] = SortOrder[column] == 1 ? 2 : 1;
+    SendMessageA(MainListView, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareRows));
+}
+
+void ShutDown(HWND window)
+{
+    for (HWND control : {MainListView, FetchButton, ReminderButton, TableButton, TrayButton, SettingsButton,
+                         MinutesEdit, GenreCombo, TimeCombo, RegionCombo, DayCombo})
+        DestroyWindow(control);
+    // The timetable has no owner, so it would outlive the main window.
+    DestroyWindow(TableWnd);
+    DestroyWindow(window);
+    PostQuitMessage(0);
+}
+
+} // namespace
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CREATE:
+        BuildMainWindow(window);
+        return 0;
     case WM_CLOSE:
     case WM_DESTROY:
-        DestroyWindow(window);
-        PostQuitMessage(0);
+        ShutDown(window);
+        return 0;
+    case WM_SIZE:
+        LayOutControls(window);
+        return 0;
+    case WM_PAINT:
+        PaintMinutesLabel(window);
+        return 0;
+    case WM_NOTIFY:
+        SortOnColumnClick(wParam, reinterpret_cast<const NMHDR*>(lParam));
+        return 0;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        RemindOfProgramme(wParam);
+        return 0;
+    case WM_TRAYICON:
+        if (lParam != WM_LBUTTONDBLCLK)
+            break;
+        ToggleTray();
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            RecomputeReminders();
+        return TRUE;
+    case WM_TIMECHANGE:
+        RecomputeReminders();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -1,0 +1,19 @@
+// Reminder timers and the notification-area icon of the main window.
+#pragma once
+
+#include <windows.h>
+
+// The icon's callback message, the first number free for applications.
+constexpr UINT WM_TRAYICON = WM_USER;
+
+// The reminder button: switches reminders on or off.
+void SwitchReminders();
+// One timer per ticked row, due minutesBefore minutes before its programme.
+void ArmReminders(int minutesBefore);
+// A reminder timer fired.
+void RemindOfProgramme(UINT_PTR timerId);
+// Hides the main window behind the icon, or brings it back.
+void ToggleTray();
+// After a sleep or a change of the clock: timers measured elapsed time, so
+// re-arm them from the wall clock.
+void RecomputeReminders();

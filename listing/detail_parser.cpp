@@ -1,0 +1,398 @@
+#include "listing/detail_parser.h"
+
+#include "listing/euc_to_sjis.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// The page's markers, compared as Shift_JIS bytes after the conversion.
+constexpr char TitleMarker[] = "<TD class=\"gtitle\">";
+constexpr char IdeographicSpace[] = "　";
+constexpr char LineBreak[] = "<BR>";
+constexpr char DateTable[] = "<TABLE cellSpacing=\"1\" cellPadding=\"0\" border=\"0\" width=\"590\">";
+constexpr char DateCell[] = "<TR><TD class=\"genre\">";
+constexpr char EndTimeMarker[] = "&gt;&gt; ";
+constexpr char StationMarker[] = " 　";
+constexpr char CellEnd[] = "</TD>";
+constexpr char PerformerLink[] = "/program/listPerformer.php?";
+constexpr char HeadingEnd[] = "／";
+constexpr char InfoMarker[] = "<!--info2 from  here-->";
+constexpr char InfoCell[] = "<TD class=\"genre\">";
+constexpr char NameSeparator[] = "・";
+constexpr char LineEnd[] = "\r\n";
+
+template <size_t N>
+constexpr size_t Len(const char (&)[N])
+{
+    return N - 1;
+}
+
+// The cursor arithmetic below counts on these byte lengths.
+static_assert(Len(TitleMarker) == 19);
+static_assert(Len(IdeographicSpace) == 2);
+static_assert(Len(DateCell) == 22);
+static_assert(Len(EndTimeMarker) == 9);
+static_assert(Len(StationMarker) == 3);
+static_assert(Len(HeadingEnd) == 2);
+static_assert(Len(InfoCell) == 18);
+static_assert(Len(NameSeparator) == 2);
+
+constexpr unsigned char AfterMidnightSign = 0x90;
+constexpr unsigned char AfternoonSign = 0x8C;
+
+// Moves up to n bytes on, but never past the zero that ends the page.
+char* Past(char* at, size_t n)
+{
+    while (n > 0 && *at != 0) {
+        ++at;
+        --n;
+    }
+    return at;
+}
+
+// The two bytes at p[at] and p[at + 1] as a decimal number; bytes behind the
+// end of the page are never read, they count as missing.
+long ReadNumber(const char* p, size_t at)
+{
+    char window[3] = {0, 0, 0};
+    for (size_t i = 0; i < at + 2 && p[i] != 0; ++i) {
+        if (i >= at)
+            window[i - at] = p[i];
+    }
+    return std::strtol(window, nullptr, 10);
+}
+
+int32_t NonNegative(long value)
+{
+    return value < 0 ? 0 : static_cast<int32_t>(value);
+}
+
+bool IsLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The longest start of text that fits in room bytes without splitting a
+// double-byte character, so a cut field never ends in half a character.
+size_t FitLength(const char* text, size_t length, size_t room)
+{
+    size_t n = 0;
+    while (n < length) {
+        const size_t step = IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < length ? 2 : 1;
+        if (n + step > room)
+            break;
+        n += step;
+    }
+    return n;
+}
+
+template <size_t N>
+void StoreIfShorter(char (&field)[N], const char* text, size_t length, size_t limit)
+{
+    static_assert(N > 0);
+    if (length < limit && length < N) {
+        std::memcpy(field, text, length);
+        field[length] = 0;
+    } else {
+        field[0] = 0;
+    }
+}
+
+// Appends as much of text as the field holds.
+template <size_t N>
+void AppendCut(char (&field)[N], const char* text, size_t length)
+{
+    const size_t used = std::strlen(field);
+    const size_t n = FitLength(text, length, N - 1 - used);
+    std::memcpy(field + used, text, n);
+    field[used + n] = 0;
+}
+
+bool EndsWith(const char* text, size_t length, const char* tail, size_t tailLength)
+{
+    return length >= tailLength && std::memcmp(text + length - tailLength, tail, tailLength) == 0;
+}
+
+void CarryMonth(TELOMI& record)
+{
+    int32_t daysInMonth = 0;
+    switch (record.Month) {
+    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
+        daysInMonth = 31;
+        break;
+    case 2:
+        daysInMonth = 28; // the page gives no year: February always counts 28
+        break;
+    case 4: case 6: case 9: case 11:
+        daysInMonth = 30;
+        break;
+    default:
+        return;
+    }
+    if (record.Day > daysInMonth) {
+        record.Day -= daysInMonth;
+        record.Month = record.Month == 12 ? 1 : record.Month + 1;
+    }
+}
+
+// Title and subtitle; the title marker has been found at marker.
+char* ParseTitle(char* marker, TELOMI& record)
+{
+    // The byte right after the tag is skipped.
+    char* p = Past(marker + Len(TitleMarker), 1);
+    char* space = std::strstr(p, IdeographicSpace);
+    if (space == nullptr) {
+        // Nothing tells where the title ends: keep neither, parse the rest.
+        record.Title[0] = 0;
+        record.Subtitle[0] = 0;
+        return p;
+    }
+    *space = 0;
+    if (char* br = std::strstr(p, LineBreak))
+        p = br + Len(LineBreak);
+    StoreIfShorter(record.Title, p, static_cast<size_t>(space - p), 255);
+
+    p = space + Len(IdeographicSpace);
+    // A TAB right at the start belongs to the subtitle.
+    char* tab = *p != 0 ? std::strchr(p + 1, '\t') : nullptr;
+    size_t length;
+    char* next;
+    if (tab != nullptr) {
+        *tab = 0;
+        length = static_cast<size_t>(tab - p);
+        next = tab + 1;
+    } else {
+        length = std::strlen(p);
+        next = p + length; // stays on the page's end
+    }
+    StoreIfShorter(record.Subtitle, p, length, 254);
+    if (std::strlen(record.Subtitle) < 2)
+        record.Subtitle[0] = 0;
+    return next;
+}
+
+char* ParseDate(char* p, TELOMI& record)
+{
+    record.Month = 0;
+    record.Day = 0;
+    char* table = std::strstr(p, DateTable);
+    if (table == nullptr)
+        return p;
+    p = table + 1;
+    char* cell = std::strstr(p, DateCell);
+    if (cell == nullptr)
+        return p;
+    p = cell + Len(DateCell);
+    record.Month = NonNegative(ReadNumber(p, 0));
+    record.Day = NonNegative(ReadNumber(p, 3));
+    return Past(p, 5);
+}
+
+char* ParseStartTime(char* p, TELOMI& record)
+{
+    record.StartHour = 0;
+    record.StartMinute = 0;
+    char* space = std::strstr(p, IdeographicSpace);
+    if (space == nullptr)
+        return p;
+    p = space + Len(IdeographicSpace);
+    const unsigned char sign = static_cast<unsigned char>(p[0]);
+    if (sign == AfterMidnightSign) {
+        ++record.Day;
+        if (record.Day >= 29)
+            CarryMonth(record);
+    } else if (sign == AfternoonSign) {
+        record.StartHour = 12;
+    }
+    const long hour = ReadNumber(p, 2);
+    record.StartHour = hour < 0 ? 0 : record.StartHour + static_cast<int32_t>(hour);
+    record.StartMinute = NonNegative(ReadNumber(p, 5));
+    return Past(p, 7);
+}
+
+char* ParseEndTime(char* p, TELOMI& record)
+{
+    record.EndHour = 0;
+    record.EndMinute = 0;
+    char* marker = std::strstr(p, EndTimeMarker);
+    if (marker == nullptr)
+        return p;
+    p = marker + Len(EndTimeMarker);
+    record.EndHour = static_cast<unsigned char>(p[0]) == AfternoonSign ? 12 : 0;
+    const long hour = ReadNumber(p, 2);
+    record.EndHour = hour < 0 ? 0 : record.EndHour + static_cast<int32_t>(hour);
+    record.EndMinute = NonNegative(ReadNumber(p, 5));
+    return Past(p, 7);
+}
+
+char* ParseStation(char* p, TELOMI& record)
+{
+    record.Station[0] = 0;
+    char* marker = std::strstr(p, StationMarker);
+    if (marker == nullptr)
+        return p;
+    p = marker + Len(StationMarker);
+    char* slash = *p != 0 ? std::strchr(p + 1, '/') : nullptr;
+    if (slash == nullptr)
+        return p;
+    // The byte in front of the '/' (a space on the site) is not part of the name.
+    slash[-1] = 0;
+    slash[0] = 0;
+    StoreIfShorter(record.Station, p, static_cast<size_t>(slash - 1 - p), 30);
+    return slash + 1;
+}
+
+// The description; the cursor stays where it is.
+void ParseDescription(const char* p, TELOMI& record)
+{
+    record.Other[0] = 0;
+    const char* br = std::strstr(p, LineBreak);
+    const char* cellEnd = std::strstr(p, CellEnd);
+    if (br != nullptr && cellEnd != nullptr) {
+        const char* from = br + Len(LineBreak);
+        // Up to the byte in front of "</TD>".
+        if (cellEnd - from > 1) {
+            const size_t length = static_cast<size_t>(cellEnd - 1 - from);
+            // Cut short enough that the CR LF always fits behind it.
+            AppendCut(record.Other, from, FitLength(from, length, sizeof record.Other - 1 - Len(LineEnd)));
+        }
+    }
+    AppendCut(record.Other, LineEnd, Len(LineEnd));
+}
+
+struct PerformerResult {
+    char* Cursor;
+    bool SkipInfo;
+};
+
+PerformerResult ParsePerformers(char* p, TELOMI& record)
+{
+    char* const performers = record.Performers;
+    constexpr size_t room = sizeof record.Performers - 1;
+    performers[0] = 0;
+    if (std::strstr(p, PerformerLink) == nullptr)
+        return {p, false};
+
+    size_t used = 0;
+    // Once a heading or name does not fit, nothing more is taken, so the
+    // field stays a clean start of the list.
+    bool full = false;
+    for (;;) {
+        char* link = std::strstr(p, PerformerLink);
+        if (link == nullptr)
+            break;
+
+        // A "／" is a role heading only when it ends before the next link:
+        // one further on belongs to a later heading (or to no heading at
+        // all) and taking it now would skip the names in between.
+        const std::string_view ahead(p, static_cast<size_t>(link - p));
+        const size_t found = ahead.find(HeadingEnd);
+        if (found != std::string_view::npos && found + Len(HeadingEnd) < ahead.size()) {
+            char* solidus = p + found;
+            // The heading starts one byte after the nearest '>' in front of
+            // it, looking no further back than the cursor.
+            char* start = solidus;
+            while (start >= p + 2 && start[-2] != '>')
+                --start;
+            if (start < p + 2)
+                start = p;
+            const size_t length = static_cast<size_t>(solidus + Len(HeadingEnd) - start);
+            if (!full) {
+                const size_t keep = EndsWith(performers, used, NameSeparator, Len(NameSeparator))
+                    ? used - Len(NameSeparator)
+                    : used;
+                if (keep + length <= room) {
+                    std::memcpy(performers + keep, start, length);
+                    used = keep + length;
+                    performers[used] = 0;
+                } else {
+                    full = true;
+                }
+            }
+            solidus[Len(HeadingEnd)] = 0; // cut behind the heading, in front of the link
+            p = solidus + 3;
+        }
+
+        link = std::strstr(p, PerformerLink);
+        if (link == nullptr)
+            return {p, true};
+        p = link;
+
+        char* tagEnd = std::strchr(p, '>');
+        if (tagEnd == nullptr)
+            break; // the page ends inside the link's tag
+        p = tagEnd + 1;
+        // Like the subtitle, a name with nothing after it runs to the page's end.
+        char* nameEnd = *p != 0 ? std::strchr(p + 1, '<') : nullptr;
+        size_t length;
+        char* next;
+        if (nameEnd != nullptr) {
+            *nameEnd = 0;
+            length = static_cast<size_t>(nameEnd - p);
+            next = nameEnd + 1;
+        } else {
+            length = std::strlen(p);
+            next = p + length;
+        }
+        if (length < 30 && !full) {
+            if (used + length + Len(NameSeparator) <= room) {
+                std::memcpy(performers + used, p, length);
+                std::memcpy(performers + used + length, NameSeparator, Len(NameSeparator));
+                used += length + Len(NameSeparator);
+                performers[used] = 0;
+            } else {
+                full = true;
+            }
+        }
+        p = next;
+    }
+    // Drop the final "・", or the "／" of a heading that no name followed.
+    used = used >= 2 ? used - 2 : 0;
+    performers[used] = 0;
+    return {p, false};
+}
+
+void ParseInfo(char* p, TELOMI& record)
+{
+    char* marker = std::strstr(p, InfoMarker);
+    if (marker == nullptr)
+        return;
+    p = marker;
+    char* cell = std::strstr(p, InfoCell);
+    if (cell == nullptr)
+        return;
+    p = Past(cell + Len(InfoCell), 1);
+    // Without its "</TD>" the cell's end is unknown: nothing is taken.
+    char* cellEnd = std::strstr(p, CellEnd);
+    if (cellEnd == nullptr || cellEnd - p <= 1)
+        return;
+    cellEnd[-1] = 0;
+    AppendCut(record.Other, p, static_cast<size_t>(cellEnd - 1 - p));
+}
+
+} // namespace
+
+bool ParseDetailPage(char* page, TELOMI& record)
+{
+    EucToSjis(page);
+
+    char* p = std::strstr(page, TitleMarker);
+    if (p == nullptr) {
+        record.Title[0] = 0;
+        record.Subtitle[0] = 0;
+        return false;
+    }
+    p = ParseTitle(p, record);
+    p = ParseDate(p, record);
+    p = ParseStartTime(p, record);
+    p = ParseEndTime(p, record);
+    p = ParseStation(p, record);
+    ParseDescription(p, record);
+    const PerformerResult performers = ParsePerformers(p, record);
+    if (!performers.SkipInfo)
+        ParseInfo(performers.Cursor, record);
+    return true;
+}

@@ -1,0 +1,39 @@
+// Helpers for the Windows tests: the simulator, the settings file, and
+// pumping messages while the program works.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// "127.0.0.1:port" of the simulator that the test script started.
+std::string SimulatorHost();
+// GET of a simulator path; the body, or "" on failure.
+std::string SimulatorGet(const std::string& path);
+// Clears the simulator's faults and request log.
+void ResetSimulator();
+// The request log: paths in arrival order.
+std::vector<std::string> SimulatorLog();
+
+// Replaces "./telomi.ini" with the given text plus a [site] section naming the simulator.
+void WriteSettingsFile(const std::string& text);
+void RemoveSettingsFile();
+std::string ReadSettingsFile();
+
+// Dispatches messages until done() holds or the time runs out; done() at the end.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds);
+void PumpFor(int milliseconds);
+
+// Resets the process-wide state, then creates the main window as start-up does.
+HWND StartMainWindow();
+// Waits for a running retrieval, destroys the main window and drops the quit message.
+void CloseMainWindow();
+// Waits until the worker has finished its end steps.
+bool WaitForRetrieval(int timeoutMilliseconds);
+
+// Text of a list-view cell, as a user would read it.
+std::string ListText(HWND list, int row, int column);
+LPARAM ListItemData(HWND list, int row);
+int ListRowCount(HWND list);

@@ -1,0 +1,1 @@
+// The detail window arrives with the timetable.
