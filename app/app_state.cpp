@@ -27,3 +27,4 @@ int32_t RemindersOn;
 int32_t SortOrder[8];
 
 char SiteHost[256];
+int32_t DetailConnections = 4;

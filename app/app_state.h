@@ -44,8 +44,10 @@ extern uint8_t InTray;
 extern int32_t RemindersOn;
 extern int32_t SortOrder[8];
 
-// The listings site's host, "name" or "name:port", from section "site".
+// The listings site's host, "name" or "name:port", and how many detail pages
+// are fetched at once (1 to 8), both from section "site".
 extern char SiteHost[256];
+extern int32_t DetailConnections;
 
 ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, bool withMenu);
 bool CreateMainWindow(HINSTANCE instance, int showCommand, const char* className);

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 // The icon's callback message, the first number free for applications.
 constexpr UINT WM_TRAYICON = WM_USER;
+
+// Adds or removes the notification-area icon; tests replace it to refuse.
+extern BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAA);
 
 // The reminder button: switches reminders on or off.
 void SwitchReminders();

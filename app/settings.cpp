@@ -95,6 +95,8 @@ void LoadSettings()
     RegionPos = ReadNumber("Region", DefaultRegion, 0, RegionChoiceCount - 1);
     MinutesBefore = ReadNumber("ago", DefaultMinutes, 1, MostMinutes);
     GetPrivateProfileStringA("site", "Host", "127.0.0.1:8080", SiteHost, sizeof SiteHost, SettingsFile);
+    const int connections = static_cast<int>(GetPrivateProfileIntA("site", "Connections", 4, SettingsFile));
+    DetailConnections = connections >= 1 && connections <= 8 ? connections : 4;
 }
 
 void SaveSettings()

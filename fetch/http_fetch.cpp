@@ -5,7 +5,20 @@
 
 #include "fetch/split_address.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<int> LivePages;
+
+DWORD NumberHeader(HINTERNET request, DWORD query, DWORD missing)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (!HttpQueryInfoA(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr))
+        return missing;
+    return value;
+}
 
 // Closes what an attempt opened, newest first, and drops a half-read page.
 struct OpenHandles {
@@ -48,9 +61,16 @@ bool FetchPage(const char* host, const char* path, char** page, size_t* length)
     if (HttpSendRequestA(open.Request, nullptr, 0, nullptr, 0) != TRUE)
         return false;
 
+    // A server in trouble answers with an error page that holds no listings:
+    // a failed attempt, so the caller tries again instead of keeping an empty record.
+    if (NumberHeader(open.Request, HTTP_QUERY_STATUS_CODE, 200) >= 500)
+        return false;
+    const DWORD announced = NumberHeader(open.Request, HTTP_QUERY_CONTENT_LENGTH, 0);
+
     open.Page = static_cast<char*>(GlobalAlloc(GPTR, PageBufferSize));
     if (!open.Page)
         return false;
+    ++LivePages;
     size_t received = 0;
     for (;;) {
         DWORD read = 0;
@@ -61,6 +81,9 @@ bool FetchPage(const char* host, const char* path, char** page, size_t* length)
             break;
         received += read;
     }
+    // An answer that ends before its announced length was cut short.
+    if (received < announced && received < MostPageBytes)
+        return false;
     *page = open.Page;
     *length = received;
     open.Page = nullptr;
@@ -69,6 +92,13 @@ bool FetchPage(const char* host, const char* path, char** page, size_t* length)
 
 void ReleasePage(char* page)
 {
-    if (page)
-        GlobalFree(page);
+    if (!page)
+        return;
+    GlobalFree(page);
+    --LivePages;
+}
+
+int LivePageCount()
+{
+    return LivePages;
 }

@@ -8,11 +8,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/app_state.h"
+#include "fetch/detail_pipeline.h"
 #include "fetch/http_fetch.h"
 #include "fetch/link_scan.h"
 #include "fetch/split_address.h"
+#include "listing/detail_fetch.h"
 
 char CurrentAddress[260];
 char CurrentHost[256];
@@ -32,20 +36,63 @@ void PauseUnlessAborted(int milliseconds)
         Sleep(100);
 }
 
-bool TakeLink(const char* candidatePath, void*)
+DetailPipeline* Pipeline;
+
+// The record is complete: show it and count it.
+bool CompleteRecord()
 {
-    TELOMI* record = ProgrammeList.Append();
-    if (!record) {
-        ListFull = true;
-        return false;
-    }
-    std::strcpy(record->DetailPath, candidatePath);
-    record->FetchDetails();
     if (MainWnd)
         UpdateWindow(MainWnd);
     ProgrammeCount.fetch_add(1, std::memory_order_release);
     EmptyPageCount = 0;
     return !AbortFlag;
+}
+
+TELOMI* AppendRecord(const char* candidatePath)
+{
+    TELOMI* record = ProgrammeList.Append();
+    if (!record) {
+        ListFull = true;
+        return nullptr;
+    }
+    std::strcpy(record->DetailPath, candidatePath);
+    return record;
+}
+
+// One connection: each link is fetched, filled and shown before the next.
+bool TakeLink(const char* candidatePath, void*)
+{
+    TELOMI* record = AppendRecord(candidatePath);
+    if (!record)
+        return false;
+    record->FetchDetails();
+    return CompleteRecord();
+}
+
+bool CollectLink(const char* candidatePath, void* context)
+{
+    static_cast<std::vector<std::string>*>(context)->push_back(candidatePath);
+    return true;
+}
+
+// Several connections: the page's links are fetched ahead while the records
+// are still appended, filled, shown and counted strictly in link order.
+GridScanResult TakeLinksAhead(char* page, size_t length)
+{
+    std::vector<std::string> paths;
+    GridScanResult scan = ScanGridLinks(page, length, PreviousCandidate, CollectLink, &paths);
+    ReleasePage(page);
+    Pipeline->Run(
+        paths,
+        [&paths](size_t index, char* detailPage, size_t) {
+            TELOMI* record = AppendRecord(paths[index].c_str());
+            if (!record)
+                return false;
+            record->FillFromPage(detailPage);
+            return CompleteRecord();
+        },
+        AbortFlag);
+    return scan;
 }
 
 // Fetches one grid address until it yields a record, the empty-page limit is
@@ -66,8 +113,13 @@ void WalkAddress()
             continue;
         }
         retryPause = 500;
-        GridScanResult scan = ScanGridLinks(page, length, PreviousCandidate, TakeLink, nullptr);
-        ReleasePage(page);
+        GridScanResult scan;
+        if (DetailConnections > 1) {
+            scan = TakeLinksAhead(page, length);
+        } else {
+            scan = ScanGridLinks(page, length, PreviousCandidate, TakeLink, nullptr);
+            ReleasePage(page);
+        }
         // A page whose links were all rejected or repeated adds nothing either.
         if (scan.Accepted == 0 && ++EmptyPageCount > EmptyPagesTolerated)
             break;
@@ -95,6 +147,8 @@ void __cdecl RetrievalWorker(void* argument)
 {
     const auto* requests = static_cast<const RequestSlots*>(argument);
     ListFull = false;
+    DetailPipeline pipeline(DetailConnections, FetchDetailPage, ReleasePage);
+    Pipeline = &pipeline;
     struct Pass {
         int Slot;
         const char* Suffix;
@@ -114,6 +168,8 @@ void __cdecl RetrievalWorker(void* argument)
     AbortFlag = false;
     SizeColumnsAndTick();
     SendMessageA(ProgressWnd, WM_CLOSE, 0, 0);
+    // Pages still arriving after a stop hold connections: the next retrieval waits for them.
+    pipeline.WaitForIdle();
     RetrievalRunning = false;
     _endthread();
 }

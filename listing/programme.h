@@ -31,6 +31,8 @@ struct TELOMI {
     char DetailPath[DetailPathSize];
 
     void FetchDetails();
+    // Fills the record from its fetched detail page (null when none arrived) and adds its row.
+    void FillFromPage(char* page);
     void AddRow();
 };
 

@@ -1,16 +1,34 @@
 #!/usr/bin/env python3
 """Local stand-in for the TV listings site that telomiya reads.
 
-It serves the timetable grid pages ("/program/gridNormal.php?...") and the
-programme detail pages ("/genre/detail.php3?id=...") from data generated
-deterministically from a fixed seed, so that every address always gives the
-same bytes.  Loopback-only control paths under "/_" expose the records a
-correct parser must produce ("truths"), a request log, statistics and fault
-injection for robustness tests.
+It serves the timetable grid pages and the programme detail pages from data
+generated deterministically from a fixed seed, so that an address always
+gives the same bytes, and it listens on 127.0.0.1 only.
 
-    python3 tools/listings_site.py --port 8080
-    python3 tools/listings_site.py --dump-detail '/genre/detail.php3?id=0002-20261206-02-1900'
-    python3 tools/listings_site.py --dump-truth  '/program/gridNormal.php?frame=off&tikicd=0002&way=h&genre=all&hour_select=6&s_jikan=190000'
+    python3 tools/listings_site.py --port 8080 [--date YYYYMMDD [--hour H]] [fault options]
+    python3 tools/listings_site.py --dump-detail '/genre/detail.php3?id=0002-20261206-02-1930'
+    python3 tools/listings_site.py --dump-truth PATH [--format json|tsv]
+
+Site pages
+  /program/gridNormal.php?frame=off&tikicd=T&way=h&genre=G&hour_select=6&s_jikan=HH0000
+      [&s_hiduke=YYYYMMDD] [&page=1..3 for T=3003]
+      Any unknown value or missing key gives a page without programme links.
+      Without s_hiduke the broadcast day is today (yesterday from 01:00 to 04:59);
+      s_hiduke may name that day and the seven after it.
+  /genre/detail.php3?id=GGGG-YYYYMMDD-SS-HHMM
+      station group, broadcast day, station number in the group, start time
+      in broadcast-day hours (05 to 28).
+
+Control paths
+  /_truth/grid?path=P[&format=json|tsv]   records of a grid page, in link order
+  /_truth/detail?path=P[&format=json|tsv] record of a detail page
+  /_log, /_log/clear                       site paths served, in arrival order
+  /_stats, /_stats/clear                   requests, bytes_sent, in_flight, max_in_flight, fault counts
+  /_control?key=value&...                  set faults; reset=1 clears them first
+  /_control/size?n=N                       every grid and detail page exactly N bytes (off: n=off)
+Fault keys (also options --latency-ms, --close-rate, ...): latency_ms, close_rate,
+reset_rate, error500_rate, cut_rate, empty_grids, huge, malformed (a share or a
+variant name), invalid_euc, fault_seed, size.
 
 Python 3 standard library only.
 """
@@ -105,10 +123,6 @@ def euc_to_sjis(data):
     return bytes(out)
 
 
-def sjis(text):
-    return text.encode("cp932")
-
-
 def sjis_len(text):
     return len(text.encode("cp932"))
 
@@ -124,14 +138,6 @@ def text_is_portable(text):
 # Bytes that would confuse a byte-wise search in the converted page: '@' and
 # '^' can complete a misaligned 0x81 0x40 / 0x81 0x5E pair.
 _FORBIDDEN_EVERYWHERE = set("\t<>/&\"@^\\\r")
-
-
-def _check_vocab(words, extra_forbidden=""):
-    for w in words:
-        bad = (_FORBIDDEN_EVERYWHERE | set(extra_forbidden)) & set(w)
-        if bad or not text_is_portable(w):
-            raise ValueError("unusable text %r" % (w,))
-    return words
 
 
 # ---------------------------------------------------------------------------
@@ -498,7 +504,7 @@ def _make_performers(rng, genre):
         extra = rng.choice(LONG_NAMES) if r < 0.06 else rng.choice(EDGE_NAMES)
         g[1].insert(rng.randint(0, len(g[1])), extra)
     for g in groups:
-        # Keep a name at most once per programme, like a real cast list.
+        # A name appears at most once under a heading, like a real cast list.
         seen, names = set(), []
         for n in g[1]:
             if n not in seen:
@@ -1052,10 +1058,13 @@ class Faults:
             self.latency_ms = max(0, int(value))
         elif key in ("close_rate", "reset_rate", "error500_rate", "cut_rate", "empty_grids", "huge",
                      "invalid_euc"):
-            setattr(self, key, min(1.0, max(0.0, _share(value))))
+            share = _share(value)
+            if not 0.0 <= share <= 1.0:
+                raise ValueError("%s must lie between 0 and 1" % key)
+            setattr(self, key, share)
         elif key == "malformed":
-            if value not in MALFORMED_VARIANTS:
-                _share(value)                  # rejects anything else
+            if value not in MALFORMED_VARIANTS and not 0.0 <= _share(value) <= 1.0:
+                raise ValueError("malformed must be a share or one of: " + ", ".join(MALFORMED_VARIANTS))
             self.malformed = value
         elif key == "fault_seed":
             self.fault_seed = str(value)
@@ -1143,12 +1152,13 @@ class SiteState:
         self.fixed_hour = fixed_hour
         self.log = []
         self.sequence = 0           # site requests since the fault seed was last set
+        self.in_flight = 0
         self.clear_stats()
 
     def clear_stats(self):
+        # Requests still being answered stay counted as in flight.
         self.requests = 0
         self.bytes_sent = 0
-        self.in_flight = 0 if not hasattr(self, "in_flight") else self.in_flight
         self.max_in_flight = self.in_flight
         self.outcomes = {"closed": 0, "reset": 0, "error500": 0, "cut": 0}
 
@@ -1309,22 +1319,28 @@ class Handler(BaseHTTPRequestHandler):
                 stats = st.stats()
             self.send_json(stats)
         elif route in ("/_control", "/_control/size"):
-            try:
-                with st.lock:
-                    if args.get("reset") not in (None, "0"):
-                        st.faults = Faults()
-                        st.sequence = 0
+            # All settings of one request apply together or not at all.
+            with st.lock:
+                reset = args.get("reset") not in (None, "0")
+                faults = Faults() if reset else dataclasses.replace(st.faults)
+                try:
                     for key, value in args.items():
-                        if key == "reset":
-                            continue
-                        st.faults.set("size" if (route == "/_control/size" and key == "n") else key, value)
-                        if key == "fault_seed":
-                            st.sequence = 0
-                    current = dataclasses.asdict(st.faults)
-            except (KeyError, ValueError) as e:
-                self.send_json({"error": "bad fault setting: %s" % e}, 400)
-                return
-            self.send_json(current)
+                        if key != "reset":
+                            faults.set("size" if (route == "/_control/size" and key == "n") else key, value)
+                except KeyError as e:
+                    error = "unknown fault key %s" % e
+                except ValueError as e:
+                    error = "bad fault value: %s" % e
+                else:
+                    error = None
+                    st.faults = faults
+                    if reset or "fault_seed" in args:
+                        st.sequence = 0
+                current = dataclasses.asdict(st.faults)
+            if error:
+                self.send_json({"error": error}, 400)
+            else:
+                self.send_json(current)
         else:
             self.send_json({"error": "unknown control path"}, 404)
 

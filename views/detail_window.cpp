@@ -1,1 +1,198 @@
-// The detail window arrives with the timetable.
+#include "views/detail_window.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/app_state.h"
+#include "res/resource.h"
+#include "views/search_address.h"
+
+HWND DetailWnd;
+int32_t SelectedProgramme = NoProgramme;
+
+namespace {
+
+void ShellOpen(const char* address)
+{
+    ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The details text, cut like wsprintfA's 1,024-byte buffer.
+constexpr int DetailTextSize = 1024;
+// Longer selections, counted in code page 932 bytes, are taken for a slip of
+// the mouse, not a search term.
+constexpr int MaxSearchBytes = 99;
+// Only this much of the field is read when searching.
+constexpr int SearchTextSize = 2000;
+constexpr int ButtonHeight = 20;
+
+// The last box that holds the point strictly inside wins, being painted last.
+// Only complete records: the worker may be appending behind ProgrammeCount.
+int32_t FindProgrammeAt(int x, int y)
+{
+    int32_t found = NoProgramme;
+    const int32_t count = ProgrammeCount;
+    for (int32_t i = 0; i < count; ++i) {
+        const ProgrammeBox& box = ProgrammeList[i].Box;
+        if (x > box.Left && x < box.Right && y > box.Top && y < box.Bottom)
+            found = i;
+    }
+    return found;
+}
+
+// Clicks in the right or lower half open the window towards the middle; the
+// placement stands in for the client area's screen origin.
+POINT DetailWindowOrigin(int x, int y, int w, int h, const WINDOWPLACEMENT& placement)
+{
+    if (x > w / 2)
+        x -= w / 3;
+    if (y > h / 2)
+        y -= h / 3;
+    if (placement.showCmd == SW_SHOWMAXIMIZED)
+        return {x + placement.ptMaxPosition.x, y + placement.ptMaxPosition.y};
+    return {x + placement.rcNormalPosition.right - w, y + placement.rcNormalPosition.bottom - h};
+}
+
+HWND CreateChild(HWND window, const char* className, const char* text, int id)
+{
+    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
+}
+
+void FormatDetails(const TELOMI& record, char (&text)[DetailTextSize])
+{
+    std::snprintf(text, sizeof text, "%.*s～%.*s\r\n%.*s\r\n%.*s\r\n%.*s\r\n%.*s\r\n%.*s",
+                  static_cast<int>(sizeof record.StartText), record.StartText,
+                  static_cast<int>(sizeof record.EndText), record.EndText,
+                  static_cast<int>(sizeof record.Station), record.Station,
+                  static_cast<int>(sizeof record.Title), record.Title,
+                  static_cast<int>(sizeof record.Subtitle), record.Subtitle,
+                  static_cast<int>(sizeof record.Performers), record.Performers,
+                  static_cast<int>(sizeof record.Other), record.Other);
+}
+
+void LayOutDetailControls(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    const int cw = client.right;
+    const int ch = client.bottom;
+    MoveWindow(GetDlgItem(window, IDC_DETAIL_TEXT), 0, 0, cw, ch - 2 * ButtonHeight, TRUE);
+    MoveWindow(GetDlgItem(window, IDC_GOOGLE), 0, ch - 2 * ButtonHeight, cw, ButtonHeight, TRUE);
+    MoveWindow(GetDlgItem(window, IDC_WIKIPEDIA), 0, ch - ButtonHeight, cw, ButtonHeight, TRUE);
+}
+
+// The field is a Unicode control: an ANSI edit control counts its selection in
+// bytes on Windows but in characters under Wine, a Unicode one in UTF-16 units
+// on both.
+HWND CreateDetailField(HWND window)
+{
+    return CreateWindowExW(0, L"EDIT", L"",
+                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOHSCROLL, 0, 0,
+                           0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DETAIL_TEXT)),
+                           AppInstance, nullptr);
+}
+
+void ShowDetails(HWND field, const char* text)
+{
+    wchar_t wide[DetailTextSize];
+    if (MultiByteToWideChar(932, 0, text, -1, wide, DetailTextSize) > 0)
+        SetWindowTextW(field, wide);
+}
+
+void BuildDetailWindow(HWND window)
+{
+    HWND field = CreateDetailField(window);
+    CreateChild(window, "BUTTON", "Wikipediaで検索", IDC_WIKIPEDIA);
+    CreateChild(window, "BUTTON", "Googleで検索", IDC_GOOGLE);
+    char text[DetailTextSize];
+    FormatDetails(ProgrammeList[SelectedProgramme], text);
+    ShowDetails(field, text);
+    LayOutDetailControls(window);
+}
+
+// Search sites expect UTF-8.
+std::string ToUtf8(const wchar_t* text, int length)
+{
+    char utf8[3 * SearchTextSize];
+    const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8Length > 0 ? std::string(utf8, utf8Length) : std::string();
+}
+
+void SearchSelection(HWND window, const char* prefix)
+{
+    HWND field = GetDlgItem(window, IDC_DETAIL_TEXT);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    // No character is shorter than a byte, so this settles most selections unread.
+    if (end <= start || end - start > static_cast<DWORD>(MaxSearchBytes))
+        return;
+    wchar_t text[SearchTextSize];
+    const DWORD length = static_cast<DWORD>(GetWindowTextW(field, text, SearchTextSize));
+    // A selection past the characters read is cut at their end.
+    if (end > length)
+        end = length;
+    if (end <= start)
+        return;
+    const wchar_t* selection = text + start;
+    const int count = static_cast<int>(end - start);
+    const int bytes = WideCharToMultiByte(932, 0, selection, count, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0 || bytes > MaxSearchBytes)
+        return;
+    const std::string utf8 = ToUtf8(selection, count);
+    if (utf8.empty())
+        return;
+    OpenInBrowser(BuildSearchAddress(prefix, utf8).c_str());
+}
+
+} // namespace
+
+void (*OpenInBrowser)(const char* address) = ShellOpen;
+
+void OpenDetailWindow(int x, int y, HWND timetable, const RECT& client, const WINDOWPLACEMENT& placement)
+{
+    if (DetailWnd) {
+        DestroyWindow(DetailWnd);
+        DetailWnd = nullptr;
+    }
+    SelectedProgramme = FindProgrammeAt(x, y);
+    if (SelectedProgramme == NoProgramme)
+        return;
+
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    const POINT origin = DetailWindowOrigin(x, y, w, h, placement);
+    RegisterWindowClass(AppInstance, DetailWndProc, "window", false);
+    DetailWnd = CreateWindowExA(0, "window", "", WS_POPUP | WS_VISIBLE | WS_THICKFRAME, origin.x, origin.y,
+                                w / 3, h / 3, timetable, nullptr, AppInstance, nullptr);
+    if (!DetailWnd)
+        return;
+    ShowWindow(DetailWnd, SW_SHOW);
+    UpdateWindow(DetailWnd);
+}
+
+LRESULT CALLBACK DetailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        BuildDetailWindow(window);
+        return 0;
+    case WM_SIZE:
+        LayOutDetailControls(window);
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_GOOGLE)
+            SearchSelection(window, SearchEnginePrefix);
+        else if (LOWORD(wParam) == IDC_WIKIPEDIA)
+            SearchSelection(window, EncyclopediaPrefix);
+        return 0;
+    case WM_DESTROY:
+        if (DetailWnd == window)
+            DetailWnd = nullptr;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

@@ -470,8 +470,11 @@ TEST(DetailParser, DescriptionAndInformation)
              p.Tail = u8"</BODY></HTML>";
          },
          [](Fields& f) { f.Other = "今日の出来事を伝えます。\r\n"; }},
-        {"an empty information cell right before its </TD>",
+        {"an empty information cell",
          [](Page& p) { p.Info = u8"<!--info2 from  here-->\n<TD class=\"genre\"></TD>\n"; },
+         [](Fields& f) { f.Other = "今日の出来事を伝えます。\r\n"; }},
+        {"a one-byte information cell gives no text: that byte is the one skipped",
+         [](Page& p) { p.Info = u8"<!--info2 from  here-->\n<TD class=\"genre\">x</TD>\n"; },
          [](Fields& f) { f.Other = "今日の出来事を伝えます。\r\n"; }},
         {"the page ends right after the information cell's tag",
          [](Page& p) {
@@ -547,6 +550,11 @@ TEST(DetailParser, Performers)
              f.Performers = "出演／山田太郎";
              f.Other = "説明\r\n詳しい情報です。";
          }},
+        {"a '／' right against a link's address is no heading",
+         [](Page& p) {
+             p.Performers = PerformerCell(u8"<A href=\"出演／/program/listPerformer.php?id=1\">山田太郎</A>");
+         },
+         [](Fields& f) { f.Performers = "山田太郎"; }},
         {"the page ends inside a performer link's tag",
          [](Page& p) {
              p.Performers = u8"<TD class=\"genre\">\n出演／<A href=\"/program/listPerformer.php?id=1";
@@ -755,10 +763,19 @@ TEST(DetailParser, BrokenPagesStayInsideTheirBuffer)
     for (size_t cut = 0; cut <= sample.size(); ++cut)
         ASSERT_TRUE(ParseAndCheck(sample.substr(0, cut), "sample cut at " + std::to_string(cut)));
 
+    // The largest page the fetch delivers, cut inside a performer list far
+    // longer than the field.
+    Page full;
+    full.Performers = PerformerCell(u8"出演／" + Repeat(Link(1, u8"山田太郎") + u8"、", 20000));
+    std::string largest = full.Euc();
+    ASSERT_GT(largest.size(), 1000001u);
+    largest.resize(1000001);
+    ASSERT_TRUE(ParseAndCheck(largest, "a page of 1,000,001 bytes"));
+
     std::mt19937 random(20240601);
     auto below = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
 
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 10000; ++round) {
         std::string page = sample.substr(0, sample.size() - below(sample.size() / 4));
         const size_t flips = 1 + below(8);
         for (size_t i = 0; i < flips; ++i)
@@ -793,7 +810,7 @@ TEST(DetailParser, BrokenPagesStayInsideTheirBuffer)
         ToEuc(Repeat(u8"あ", 300)),
         "<A href=\"/program/listPerformer.php?id=1\">",
     };
-    for (int round = 0; round < 5000; ++round) {
+    for (int round = 0; round < 20000; ++round) {
         std::string page;
         const size_t count = 1 + below(60);
         for (size_t i = 0; i < count; ++i)
@@ -803,7 +820,7 @@ TEST(DetailParser, BrokenPagesStayInsideTheirBuffer)
         ASSERT_TRUE(ParseAndCheck(page, "marker soup, round " + std::to_string(round)));
     }
 
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 5000; ++round) {
         std::string page(below(1500), '\0');
         for (char& c : page)
             c = static_cast<char>(1 + below(255));

@@ -51,6 +51,7 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR timer, DWORD)
 
 TEST(StartUp, OneMainWindowThenExitCodeZeroOnClose)
 {
+    UnregisterClassA("Main", GetModuleHandleA(nullptr));
     SetTimer(nullptr, 0, 200, InspectAndClose);
     int exitCode = RunApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
     EXPECT_EQ(exitCode, 0);
@@ -73,6 +74,8 @@ TEST(StartUp, RegisteredClassesHaveStyleIconAndWhiteBackground)
         EXPECT_EQ(info.hbrBackground, GetStockObject(WHITE_BRUSH)) << name;
         EXPECT_NE(info.hCursor, nullptr) << name;
         EXPECT_EQ(info.lpszMenuName, nullptr) << name;
+        // Later tests register these classes with their real procedures.
+        UnregisterClassA(name, instance);
     }
 }
 
