@@ -285,9 +285,10 @@ PerformerResult ParsePerformers(char* p, TELOMI& record)
         if (link == nullptr)
             break;
 
-        // A "／" is a role heading only when it ends before the next link:
-        // one further on belongs to a later heading (or to no heading at
-        // all) and taking it now would skip the names in between.
+        // A "／" is a role heading only when it ends before the next link
+        // (with a byte to spare, so the cut and the step past it leave the
+        // link whole): one further on belongs to a later heading, or to no
+        // heading at all, and taking it now would skip the names in between.
         const std::string_view ahead(p, static_cast<size_t>(link - p));
         const size_t found = ahead.find(HeadingEnd);
         if (found != std::string_view::npos && found + Len(HeadingEnd) < ahead.size()) {
@@ -318,7 +319,7 @@ PerformerResult ParsePerformers(char* p, TELOMI& record)
 
         link = std::strstr(p, PerformerLink);
         if (link == nullptr)
-            return {p, true};
+            return {p, true}; // the heading rule above keeps this from happening
         p = link;
 
         char* tagEnd = std::strchr(p, '>');
