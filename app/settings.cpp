@@ -101,6 +101,11 @@ void LoadSettings()
 
 void SaveSettings()
 {
+    // A file the user made read-only stays as it is, even where the platform
+    // would let an administrator write it.
+    const DWORD attributes = GetFileAttributesA(SettingsFile);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return;
     WriteSwitch("ini", WriteIni);
     WriteSwitch("BS", ReceiveBS);
     WriteSwitch("CS", ReceiveCS);

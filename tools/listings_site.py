@@ -26,6 +26,8 @@ Control paths
   /_stats, /_stats/clear                   requests, bytes_sent, in_flight, max_in_flight, fault counts
   /_control?key=value&...                  set faults; reset=1 clears them first
   /_control/size?n=N                       every grid and detail page exactly N bytes (off: n=off)
+  /_control?down_ms=N                      stop listening for N milliseconds (connections are
+                                           refused), then serve again on the same port
 Fault keys (also options --latency-ms, --close-rate, ...): latency_ms, close_rate,
 reset_rate, error500_rate, cut_rate, empty_grids, huge, malformed (a share or a
 variant name), invalid_euc, fault_seed, size.
@@ -1153,6 +1155,7 @@ class SiteState:
         self.log = []
         self.sequence = 0           # site requests since the fault seed was last set
         self.in_flight = 0
+        self.down_until = None      # monotonic time to listen again after a down_ms request
         self.clear_stats()
 
     def clear_stats(self):
@@ -1320,6 +1323,16 @@ class Handler(BaseHTTPRequestHandler):
             self.send_json(stats)
         elif route in ("/_control", "/_control/size"):
             # All settings of one request apply together or not at all.
+            # down_ms is an action, not a lasting fault: it is taken out first.
+            down_ms = None
+            if route == "/_control" and "down_ms" in args:
+                try:
+                    down_ms = int(args.pop("down_ms"))
+                except ValueError:
+                    down_ms = -1
+                if down_ms < 0:
+                    self.send_json({"error": "down_ms must be a whole number of milliseconds"}, 400)
+                    return
             with st.lock:
                 reset = args.get("reset") not in (None, "0")
                 faults = Faults() if reset else dataclasses.replace(st.faults)
@@ -1339,16 +1352,35 @@ class Handler(BaseHTTPRequestHandler):
                 current = dataclasses.asdict(st.faults)
             if error:
                 self.send_json({"error": error}, 400)
-            else:
-                self.send_json(current)
+                return
+            if down_ms is not None:
+                current["down_ms"] = down_ms
+            self.send_json(current)
+            if down_ms:
+                self.go_down(down_ms)
         else:
             self.send_json({"error": "unknown control path"}, 404)
+
+    def go_down(self, milliseconds):
+        """Has the serving loop close the listening socket and open it again
+        after milliseconds; requests already accepted are still answered."""
+        st = self.server.state
+        with st.lock:
+            st.down_until = time.monotonic() + milliseconds / 1000.0
+        # shutdown() waits for the loop, which runs on another thread.
+        threading.Thread(target=self.server.shutdown, daemon=True).start()
 
 
 class SiteServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
     request_queue_size = 128
+
+    def reopen(self):
+        """A new listening socket on the same address."""
+        self.socket = socket.socket(self.address_family, self.socket_type)
+        self.server_bind()
+        self.server_activate()
 
     def handle_error(self, request, client_address):
         # A client that went away is not news; anything else is a bug here.
@@ -1414,7 +1446,16 @@ def main(argv=None):
     server.state = state
     print("listings_site: serving http://127.0.0.1:%d/" % server.server_address[1], flush=True)
     try:
-        server.serve_forever(poll_interval=0.2)
+        while True:
+            # A short poll so that a down_ms request closes the socket promptly.
+            server.serve_forever(poll_interval=0.05)
+            with state.lock:
+                until, state.down_until = state.down_until, None
+            if until is None:
+                continue                    # a stray stop from overlapping down requests
+            server.socket.close()           # new connections are refused from here
+            time.sleep(max(0.0, until - time.monotonic()))
+            server.reopen()
     except KeyboardInterrupt:
         pass
     finally:
