@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <string>
-#include <thread>
-#include <vector>
+#include <functional>
+#include <tuple>
 
 #include "app/app_state.h"
 #include "res/resource.h"
@@ -15,153 +13,90 @@
 
 namespace {
 
-const COLORREF Black = RGB(0, 0, 0);
-const COLORREF White = RGB(255, 255, 255);
-const COLORREF Hatch = RGB(252, 166, 84);
+constexpr uint32_t Black = 0, White = 0xFFFFFF, Hatch = 0xFCA654;
+constexpr int Width = 900, Height = 600; // the fixture's client size
 
-void AddProgramme(const char* station, int day, int startHour, int startMinute, int endHour, int endMinute)
+struct Programme { const char* Station; int Start, End, Day = 10; };
+// Three stations from 5:00 to 11:00, six hour columns; ＮＨＫ総合 is free from 6 to 7.
+const std::vector<Programme> Morning = {
+    {"ＮＨＫ総合", 5, 6}, {"ＮＨＫ総合", 7, 8}, {"日本テレビ", 5, 7}, {"日本テレビ", 7, 8}, {"ＴＢＳ", 9, 11}};
+
+void Add(const std::vector<Programme>& programmes)
 {
-    TELOMI* record = ProgrammeList.Append();
-    ASSERT_NE(record, nullptr);
-    std::strcpy(record->Station, station);
-    record->Month = 4;
-    record->Day = day;
-    record->StartHour = startHour;
-    record->StartMinute = startMinute;
-    record->EndHour = endHour;
-    record->EndMinute = endMinute;
-    std::strcpy(record->Title, "番組");
-    ++ProgrammeCount;
+    for (const Programme& p : programmes) {
+        TELOMI* record = ProgrammeList.Append();
+        std::strcpy(record->Station, p.Station);
+        std::tie(record->Month, record->Day, record->StartHour, record->EndHour) = std::tuple(4, p.Day, p.Start, p.End);
+        ++ProgrammeCount;
+    }
 }
 
-// Three stations from 5:00 to 11:00: six hour columns, three rows. Station
-// ＮＨＫ総合 has a free hour between its two programmes.
-void AddMorning()
+std::pair<int, int> ClientSize()
 {
-    AddProgramme("ＮＨＫ総合", 10, 5, 0, 6, 0);
-    AddProgramme("ＮＨＫ総合", 10, 7, 0, 8, 0);
-    AddProgramme("日本テレビ", 10, 5, 0, 7, 0);
-    AddProgramme("日本テレビ", 10, 7, 0, 8, 0);
-    AddProgramme("ＴＢＳ", 10, 9, 0, 11, 0);
-}
-
-void SetClientSize(HWND window, int width, int height)
-{
-    RECT outer, client;
-    GetWindowRect(window, &outer);
-    GetClientRect(window, &client);
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left - client.right + width,
-                 outer.bottom - outer.top - client.bottom + height, SWP_NOMOVE | SWP_NOZORDER);
-}
-
-SIZE ClientSize(HWND window)
-{
-    RECT client;
-    GetClientRect(window, &client);
+    RECT client = {};
+    GetClientRect(TableWnd, &client);
     return {client.right, client.bottom};
 }
 
-// The timetable at a known client size, painted once and not fitted.
-HWND OpenTimetable(int width, int height)
+void SetClientSize(int width, int height)
 {
-    TableLayout.fitPending = false;
-    RegisterWindowClass(AppInstance, TableWndProc, "table", false);
-    HWND window = CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300,
-                                  nullptr, nullptr, AppInstance, nullptr);
-    if (!window)
-        return nullptr;
-    SetClientSize(window, width, height);
-    UpdateWindow(window);
-    return window;
+    RECT outer = {0, 0, width, height};
+    AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+    SetWindowPos(TableWnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    UpdateWindow(TableWnd);
 }
 
-// The client area as the window paints it, read back from a 32-bit bitmap.
-struct Picture {
-    int Width = 0;
-    int Height = 0;
-    std::vector<uint32_t> Pixels;
-
-    COLORREF At(int x, int y) const
-    {
-        const uint32_t p = Pixels[static_cast<size_t>(y) * Width + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-};
-
-Picture PrintClient(HWND window)
+// The 0xRRGGBB colour at x, y of the client area drawn by WM_PRINTCLIENT into a white bitmap.
+std::function<uint32_t(int, int)> PrintClient()
 {
-    Picture picture;
-    const SIZE size = ClientSize(window);
-    picture.Width = size.cx;
-    picture.Height = size.cy;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    PatBlt(memory, 0, 0, size.cx, size.cy, WHITENESS);
-    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), Width, -Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    HDC memory = CreateCompatibleDC(nullptr);
+    uint32_t* bits = nullptr;
+    HGDIOBJ old = SelectObject(
+        memory, CreateDIBSection(memory, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+    PatBlt(memory, 0, 0, Width, Height, WHITENESS);
+    SendMessageA(TableWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
     GdiFlush();
-    const auto* first = static_cast<const uint32_t*>(bits);
-    picture.Pixels.assign(first, first + static_cast<size_t>(size.cx) * size.cy);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
+    std::vector<uint32_t> pixels(bits, bits + Width * Height);
+    DeleteObject(SelectObject(memory, old));
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return picture;
+    return [pixels](int x, int y) { return pixels[y * Width + x] & 0xFFFFFF; };
 }
 
-std::vector<HWND> TimetableWindows()
+// Run by the menu's own loop: notes where the menu opened and picks its only item.
+RECT MenuRect;
+void CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    std::vector<HWND> found;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (std::strcmp(name, "table") == 0)
-                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu && IsWindowVisible(menu) && KillTimer(nullptr, timer) && GetWindowRect(menu, &MenuRect)) {
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    }
 }
 
-// Other tests register these classes with other procedures, and a class
-// cannot be registered twice: leave them as start-up finds them.
-void ForgetWindowClasses()
-{
-    for (const char* name : {"table", "window", "Main"})
-        UnregisterClassA(name, AppInstance);
-}
-
+// An empty timetable painted once at its client size and not fitted.
 class Timetable : public testing::Test {
 protected:
     void SetUp() override
     {
-        ForgetWindowClasses();
         ProgrammeList.Clear();
         ProgrammeCount = 0;
+        TableLayout.fitPending = false;
+        RegisterWindowClass(AppInstance, TableWndProc, "table", false);
+        CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300, nullptr, nullptr,
+                        AppInstance, nullptr);
+        SetClientSize(Width, Height);
+        ASSERT_EQ(ClientSize(), std::pair(Width, Height));
     }
-
     void TearDown() override
     {
-        if (IsWindow(TableWnd))
-            DestroyWindow(TableWnd);
+        DestroyWindow(TableWnd);
         TableWnd = nullptr;
-        PumpFor(20);
+        StationTable.clear();
         ProgrammeList.Clear();
         ProgrammeCount = 0;
-        StationTable.clear();
         TableLayout.fitPending = true;
-        ForgetWindowClasses();
     }
 };
 
@@ -169,217 +104,101 @@ protected:
 
 TEST_F(Timetable, GridLinesAreBlackAndBoxesHatchedOverThem)
 {
-    AddMorning();
-    HWND window = OpenTimetable(900, 600);
-    ASSERT_NE(window, nullptr);
-    const SIZE size = ClientSize(window);
-    ASSERT_EQ(size.cx, 900);
-    ASSERT_EQ(size.cy, 600);
-    const Picture picture = PrintClient(window);
-
-    const int s = TableLayout.stationColumnWidth;
-    const int t = TableLayout.headerHeight;
-    const int u = TableLayout.hourWidth;
-    ASSERT_EQ(TableLayout.hourCount, 6);
-    ASSERT_EQ(StationTable.size(), 3u);
-    const int q = StationTable[1].Top - StationTable[0].Top;
-    const ProgrammeBox first = ProgrammeList[0].Box;   // ＮＨＫ総合 5:00-6:00
-    const ProgrammeBox second = ProgrammeList[1].Box;  // ＮＨＫ総合 7:00-8:00
-    const ProgrammeBox late = ProgrammeList[4].Box;    // ＴＢＳ 9:00-11:00
-    ASSERT_LT(first.Right, second.Left);
-
-    struct Probe {
-        const char* What;
-        int X, Y;
-        COLORREF Expected;
-    };
-    const Probe probes[] = {
-        {"station column line", s, size.cy - 2, Black},
+    Add(Morning);
+    const auto at = PrintClient();
+    ASSERT_EQ(std::pair(TableLayout.hourCount, StationTable.size()), std::pair(6, size_t{3}));
+    const int s = TableLayout.stationColumnWidth, t = TableLayout.headerHeight, u = TableLayout.hourWidth;
+    const int q = StationTable[1].Top - StationTable[0].Top, row3 = StationTable[2].Top;
+    const ProgrammeBox first = ProgrammeList[0].Box, second = ProgrammeList[1].Box, spanning = ProgrammeList[2].Box,
+                       late = ProgrammeList[4].Box;
+    const struct { const char* What; int X, Y; uint32_t Expected; } probes[] = {
+        {"station column line", s, Height - 2, Black},
         {"line under the label band", s / 2, t, Black},
-        {"line between the last two rows", (second.Right + late.Left) / 2, StationTable[2].Top, Black},
-        {"hour line in an empty row part", s + u, StationTable[2].Top + q / 2, Black},
+        {"line between the last two rows", (second.Right + late.Left) / 2, row3, Black},
+        {"hour line in an empty row part", s + u, row3 + q / 2, Black},
         {"first half-hour mark", s + u / 2, 1, Black},
-        {"empty row part", s + u / 4, StationTable[2].Top + q / 2, White},
+        {"empty row part", s + u / 4, row3 + q / 2, White},
         {"free hour between two boxes", (first.Right + second.Left) / 2, StationTable[0].Top + q / 2, White},
     };
-    for (const Probe& probe : probes)
-        EXPECT_EQ(picture.At(probe.X, probe.Y), probe.Expected) << probe.What;
-
-    // Below the text of the first box only the hatching and the white
-    // background between its strokes may show.
-    int hatch = 0, white = 0, other = 0;
-    for (int y = first.Bottom - q / 3; y < first.Bottom - 2; ++y)
-        for (int x = first.Left + 2; x < first.Right - 2; ++x) {
-            const COLORREF c = picture.At(x, y);
-            (c == Hatch ? hatch : c == White ? white : other)++;
-        }
-    EXPECT_GT(hatch, 0);
-    EXPECT_GT(white, 0);
-    EXPECT_EQ(other, 0);
-
-    // The 5:00-7:00 box of 日本テレビ spans the 6:00 line, which shows through
-    // between the hatch strokes.
-    const ProgrammeBox spanning = ProgrammeList[2].Box;
-    ASSERT_LT(spanning.Left, s + u);
-    ASSERT_GT(spanning.Right, s + u);
-    int lineBlack = 0;
-    for (int y = spanning.Bottom - q / 3; y < spanning.Bottom - 2; ++y)
-        lineBlack += picture.At(s + u, y) == Black;
-    EXPECT_GT(lineBlack, q / 6);
+    for (const auto& probe : probes)
+        EXPECT_EQ(at(probe.X, probe.Y), probe.Expected) << probe.What;
+    // Below a box's text only hatching and white; the 6:00 line shows through the 5:00-7:00 box.
+    int hatch = 0, white = 0, other = 0, line = 0;
+    for (int y = first.Bottom - q / 3; y < first.Bottom - 2; ++y) {
+        for (int x = first.Left + 2; x < first.Right - 2; ++x)
+            (at(x, y) == Hatch ? hatch : at(x, y) == White ? white : other)++;
+        line += at(s + u, y - first.Bottom + spanning.Bottom) == Black;
+    }
+    EXPECT_TRUE(hatch > 0 && white > 0 && other == 0) << hatch << " hatched, " << white << " white, " << other;
+    EXPECT_GT(line, q / 6);
 }
 
 TEST_F(Timetable, NoListingOrAFullDayPaintsWithoutHourColumns)
 {
-    HWND window = OpenTimetable(900, 600);
-    ASSERT_NE(window, nullptr);
-
-    // An empty list: only the line under the label band and the one right of
-    // the station column.
-    Picture picture = PrintClient(window);
-    const int s = TableLayout.stationColumnWidth;
-    const int t = TableLayout.headerHeight;
-    EXPECT_EQ(TableLayout.hourCount, 0);
-    EXPECT_EQ(TableLayout.stationCount, 0);
-    InvalidateRect(window, nullptr, TRUE);
-    UpdateWindow(window);
-    int wrong = 0;
-    for (int y = 0; y < picture.Height; ++y)
-        for (int x = 0; x < picture.Width; ++x)
-            wrong += picture.At(x, y) != ((x == s || y == t) ? Black : White);
-    EXPECT_EQ(wrong, 0);
-
-    // 5:00 one day to 5:00 the next: exactly 24 hours, so no columns, marks or
-    // labels, and no division by the zero hour count.
-    AddProgramme("ＮＨＫ総合", 10, 5, 0, 6, 0);
-    AddProgramme("ＮＨＫ総合", 11, 4, 0, 5, 0);
-    picture = PrintClient(window);
-    InvalidateRect(window, nullptr, TRUE);
-    UpdateWindow(window);
-    EXPECT_EQ(TableLayout.hourCount, 0);
-    EXPECT_EQ(TableLayout.stationCount, 1);
-    int marked = 0;
-    for (int y = 0; y < t; ++y)
-        for (int x = s + 1; x < picture.Width; ++x)
-            marked += picture.At(x, y) != White;
-    EXPECT_EQ(marked, 0);
-}
-
-TEST_F(Timetable, FitRunsTwiceToTheComputedClientSizes)
-{
-    AddMorning();
-    HWND window = OpenTimetable(700, 500);
-    ASSERT_NE(window, nullptr);
-    const SIZE sizes[] = {{1000, 500}, {1100, 700}, {800, 600}, {900, 451}};
-    for (const SIZE& size : sizes) {
-        SetClientSize(window, size.cx, size.cy);
-        UpdateWindow(window);
-        ASSERT_EQ(ClientSize(window).cx, size.cx);
-        ASSERT_EQ(ClientSize(window).cy, size.cy);
-        RECT before;
-        GetWindowRect(window, &before);
-
-        // The first pass works from the measures of the paint at this size.
-        const int n = TableLayout.hourCount;
-        const int r = TableLayout.stationCount;
-        const int w1 = FitClientWidth(size.cx, size.cx / 10, n);
-        const int h1 = FitClientHeight(size.cy, size.cy / 20, r);
-        SendMessageA(window, WM_LBUTTONDBLCLK, 0, 0);
-        EXPECT_EQ(ClientSize(window).cx, w1) << size.cx;
-        EXPECT_EQ(ClientSize(window).cy, h1) << size.cy;
-
-        // The second, 10 ms later, from the repaint at the first pass's size.
-        const int w2 = FitClientWidth(w1, w1 / 10, n);
-        const int h2 = FitClientHeight(h1, h1 / 20, r);
-        PumpFor(300);
-        EXPECT_EQ(ClientSize(window).cx, w2) << size.cx;
-        EXPECT_EQ(ClientSize(window).cy, h2) << size.cy;
-        EXPECT_FALSE(KillTimer(window, 1)) << "the fit timer keeps running";
-        RECT after;
-        GetWindowRect(window, &after);
-        EXPECT_EQ(after.left, before.left);
-        EXPECT_EQ(after.top, before.top);
+    for (const int stations : {0, 1}) {
+        if (stations == 1) // 5:00 one day to 5:00 the next: exactly 24 hours
+            Add({{"ＮＨＫ総合", 5, 6}, {"ＮＨＫ総合", 4, 5, 11}});
+        const auto at = PrintClient();
+        EXPECT_EQ(std::pair(TableLayout.hourCount, TableLayout.stationCount), std::pair(0, stations));
+        // Only the station column's line and the band's; a station's name and row show below the band.
+        const int s = TableLayout.stationColumnWidth, t = TableLayout.headerHeight;
+        int wrong = 0;
+        for (int y = 0; y < (stations ? t : Height); ++y)
+            for (int x = stations ? s + 1 : 0; x < Width; ++x)
+                wrong += at(x, y) != ((x == s || y == t) ? Black : White);
+        EXPECT_EQ(wrong, 0) << stations;
     }
 }
 
-TEST_F(Timetable, RightButtonMenuOpensAtThePointerAndItsItemFits)
+TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
 {
-    AddMorning();
-    HWND window = OpenTimetable(1000, 500);
-    ASSERT_NE(window, nullptr);
-    const int w1 = FitClientWidth(1000, TableLayout.stationColumnWidth, TableLayout.hourCount);
-    const int h1 = FitClientHeight(500, TableLayout.headerHeight, TableLayout.stationCount);
-    ASSERT_NE(w1, 1000);
-
-    // The menu runs its own loop inside the click; a helper thread finds it,
-    // notes where it opened and picks its only item with the keyboard.
-    std::atomic<bool> seen{false};
-    RECT menuRect = {};
-    std::thread chooser([&] {
-        for (int i = 0; i < 300; ++i) {
-            HWND menu = FindWindowA("#32768", nullptr);
-            if (menu && IsWindowVisible(menu)) {
-                GetWindowRect(menu, &menuRect);
-                seen = true;
-                PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-                PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-                return;
-            }
-            Sleep(10);
+    Add(Morning);
+    const struct { int Width, Height; bool ByMenu; } cases[] = {
+        {1000, 500, false}, {1100, 700, false}, {800, 600, false}, {900, 451, false}, {1000, 500, true}};
+    for (const auto& c : cases) {
+        SetClientSize(c.Width, c.Height);
+        ASSERT_EQ(ClientSize(), std::pair(c.Width, c.Height));
+        RECT before, after;
+        GetWindowRect(TableWnd, &before);
+        // Each pass works from the measures of the paint before it.
+        const int n = TableLayout.hourCount, r = TableLayout.stationCount;
+        const int w1 = FitClientWidth(c.Width, c.Width / 10, n), h1 = FitClientHeight(c.Height, c.Height / 20, r);
+        if (c.ByMenu) {
+            POINT pointer = {120, 80};
+            ClientToScreen(TableWnd, &pointer);
+            SetTimer(nullptr, 0, 20, ChooseFromMenu);
+            SendMessageA(TableWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(120, 80));
+            EXPECT_EQ(std::pair(MenuRect.left, MenuRect.top), std::pair(pointer.x, pointer.y)) << "menu at the pointer";
+        } else {
+            SendMessageA(TableWnd, WM_LBUTTONDBLCLK, 0, 0);
+            EXPECT_EQ(ClientSize(), std::pair(w1, h1)) << c.Width << "x" << c.Height;
         }
-    });
-    SendMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(120, 80));
-    chooser.join();
-    ASSERT_TRUE(seen);
-    POINT pointer = {120, 80};
-    ClientToScreen(window, &pointer);
-    EXPECT_EQ(menuRect.left, pointer.x);
-    EXPECT_EQ(menuRect.top, pointer.y);
-
-    // The chosen item fits twice, as a double-click does.
-    const int w2 = FitClientWidth(w1, w1 / 10, TableLayout.hourCount);
-    const int h2 = FitClientHeight(h1, h1 / 20, TableLayout.stationCount);
-    PumpFor(300);
-    EXPECT_EQ(ClientSize(window).cx, w2);
-    EXPECT_EQ(ClientSize(window).cy, h2);
+        PumpFor(300);
+        EXPECT_EQ(ClientSize(), std::pair(FitClientWidth(w1, w1 / 10, n), FitClientHeight(h1, h1 / 20, r)))
+            << c.Width << "x" << c.Height;
+        EXPECT_FALSE(KillTimer(TableWnd, 1)) << "the fit timer keeps running";
+        GetWindowRect(TableWnd, &after);
+        EXPECT_EQ(std::pair(after.left, after.top), std::pair(before.left, before.top));
+    }
 }
 
 TEST_F(Timetable, OneWindowThatFitsAfterEachOpeningButNotOnAHandResize)
 {
     RemoveSettingsFile();
     StartMainWindow();
-    AddMorning();
-    TableLayout.fitPending = true;
-
-    SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
-    ASSERT_EQ(TimetableWindows().size(), 1u);
+    Add(Morning);
     HWND window = TableWnd;
-    char title[32] = {};
-    GetWindowTextA(window, title, sizeof title);
-    EXPECT_STREQ(title, "表で表示");
-    EXPECT_FALSE(TableLayout.fitPending) << "the first paint fits";
-    PumpFor(100);
-
     SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
-    EXPECT_EQ(TimetableWindows().size(), 1u);
-    EXPECT_EQ(TableWnd, window);
-
-    // 1000 x 500 is not a size the fit keeps.
-    SetClientSize(window, 1000, 500);
-    UpdateWindow(window);
+    EXPECT_EQ(TableWnd, window) << "a second window was made";
+    SetClientSize(1000, 500); // not a size a fit keeps
     PumpFor(200);
-    EXPECT_EQ(ClientSize(window).cx, 1000);
-    EXPECT_EQ(ClientSize(window).cy, 500);
-
+    EXPECT_EQ(ClientSize(), std::pair(1000, 500));
     SendMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(TableLayout.fitPending);
-    EXPECT_TRUE(StationTable.empty());
-    EXPECT_TRUE(TimetableWindows().empty());
-
+    EXPECT_TRUE(TableLayout.fitPending && StationTable.empty()) << "closing forgets the layout";
     SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
-    ASSERT_EQ(TimetableWindows().size(), 1u);
-    EXPECT_FALSE(TableLayout.fitPending) << "a reopened window fits again";
+    EXPECT_NE(TableWnd, window);
+    EXPECT_FALSE(TableLayout.fitPending) << "an opened window fits";
     PumpFor(100);
     CloseMainWindow();
-    EXPECT_TRUE(TimetableWindows().empty());
+    EXPECT_FALSE(IsWindow(TableWnd));
 }
