@@ -73,8 +73,9 @@ TEST(DetailPipeline, HandsPagesOverInOrderWithinTheConnectionLimit)
         for (size_t i = 0; i < paths.size(); ++i)
             EXPECT_EQ(seen[i], i % 7 == 3 ? "(failed)" : paths[i]) << connections << " connections, page " << i;
         EXPECT_LE(MostRunning, connections);
-        if (connections > 1)
+        if (connections > 1) {
             EXPECT_GT(MostRunning, 1) << "pages are fetched ahead";
+        }
         pipeline.WaitForIdle();
         EXPECT_EQ(Live, 0) << "every page was released";
     }

@@ -25,56 +25,6 @@ const char* const Tokyo19All =
 const char* const Bs19All =
     "/program/gridNormal.php?frame=off&tikicd=3001&way=h&genre=all&hour_select=6&s_jikan=190000";
 
-std::string UrlEncode(const std::string& text)
-{
-    std::string out;
-    char hex[4];
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& field)
-{
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        const char next = field[++i];
-        out += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
-    }
-    return out;
-}
-
-// The simulator's records of a grid page, in link order, each as the fields
-// path, station, month, day, start hour and minute, end hour and minute,
-// title, subtitle, performers, other.
-std::vector<std::vector<std::string>> GridTruth(const std::string& gridPath)
-{
-    std::vector<std::vector<std::string>> records;
-    std::istringstream lines(SimulatorGet("/_truth/grid?format=tsv&path=" + UrlEncode(gridPath)));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty())
-            continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        std::string cell;
-        while (std::getline(cells, cell, '\t'))
-            fields.push_back(Unescape(cell));
-        records.push_back(fields);
-    }
-    return records;
-}
-
 std::vector<std::string> RecordFields(const TELOMI& record)
 {
     return {record.DetailPath,
@@ -109,14 +59,6 @@ void Choose(HWND combo, const char* label)
 {
     SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)),
                  0);
-}
-
-// The settings file with the number of detail connections in section "site".
-void WriteSettingsWithConnections(const std::string& section1, int connections)
-{
-    RemoveSettingsFile();
-    std::ofstream file("telomi.ini", std::ios::binary);
-    file << section1 << "\r\n[site]\r\nHost=" << SimulatorHost() << "\r\nConnections=" << connections << "\r\n";
 }
 
 // The site answers again (after a stop it may still be away for a while).
@@ -234,7 +176,7 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
     };
 
     ResetSimulator();
-    const auto truth = GridTruth(Tokyo19All);
+    const auto truth = SimulatorGridTruth(Tokyo19All);
     ASSERT_GT(truth.size(), 20u) << "the site knows the evening's programmes";
     std::map<std::string, std::vector<std::string>> truthByPath;
     for (const auto& fields : truth)
@@ -245,9 +187,8 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
     auto runCase = [&](const FaultCase& c, int connections) {
         const std::string where = std::string(c.Name) + ", " + std::to_string(connections) + " connection(s)";
         ResetSimulator();
-        WriteSettingsWithConnections(std::string("[section1]\r\nBS=") + (c.WithBS ? "1" : "0") +
-                                         "\r\nCS=0\r\nchaeck=1",
-                                     connections);
+        WriteSettingsFileWithSite(std::string("[section1]\r\nBS=") + (c.WithBS ? "1" : "0") +
+                                         "\r\nCS=0\r\nchaeck=1", "Connections=" + std::to_string(connections));
         StartMainWindow();
         ASSERT_EQ(DetailConnections, connections) << where;
         Choose(TimeCombo, "19:00～25:00");

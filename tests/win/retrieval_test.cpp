@@ -17,54 +17,6 @@ const char* const Tokyo19All = "/program/gridNormal.php?frame=off&tikicd=0002&wa
 const char* const Bs19All = "/program/gridNormal.php?frame=off&tikicd=3001&way=h&genre=all&hour_select=6&s_jikan=190000";
 const char* const Cs19All = "/program/gridNormal.php?frame=off&tikicd=3003&way=h&genre=all&hour_select=6&s_jikan=190000";
 
-std::string UrlEncode(const std::string& text)
-{
-    std::string out;
-    char hex[4];
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& field)
-{
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        const char next = field[++i];
-        out += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
-    }
-    return out;
-}
-
-// The simulator's own account of a grid page: one record per line, in link order.
-std::vector<std::vector<std::string>> GridTruth(const std::string& gridPath)
-{
-    std::vector<std::vector<std::string>> records;
-    std::istringstream lines(SimulatorGet("/_truth/grid?format=tsv&path=" + UrlEncode(gridPath)));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty())
-            continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        std::string cell;
-        while (std::getline(cells, cell, '\t'))
-            fields.push_back(Unescape(cell));
-        records.push_back(fields);
-    }
-    return records;
-}
-
 void Choose(HWND combo, const char* label)
 {
     SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)),
@@ -99,7 +51,7 @@ TEST(Retrieval, RecordsMatchTheSiteInGridOrderWithOneRowEach)
     std::vector<std::vector<std::string>> truth;
     for (std::string grid : {std::string(Tokyo19All), std::string(Bs19All), std::string(Cs19All) + "&page=1",
                              std::string(Cs19All) + "&page=2", std::string(Cs19All) + "&page=3"}) {
-        auto part = GridTruth(grid);
+        auto part = SimulatorGridTruth(grid);
         ASSERT_FALSE(part.empty()) << grid;
         truth.insert(truth.end(), part.begin(), part.end());
     }

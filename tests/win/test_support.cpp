@@ -151,3 +151,46 @@ int ListRowCount(HWND list)
 {
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
+
+void WriteSettingsFileWithSite(const std::string& text, const std::string& siteLines)
+{
+    RemoveSettingsFile();
+    std::ofstream file("telomi.ini", std::ios::binary);
+    file << text << "\r\n[site]\r\nHost=" << SimulatorHost() << "\r\n" << siteLines << "\r\n";
+}
+
+std::vector<std::vector<std::string>> SimulatorGridTruth(const std::string& gridPath)
+{
+    std::string encoded;
+    for (unsigned char c : gridPath) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", c);
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        encoded += plain ? std::string(1, static_cast<char>(c)) : std::string(hex);
+    }
+    std::vector<std::vector<std::string>> records;
+    std::istringstream lines(SimulatorGet("/_truth/grid?format=tsv&path=" + encoded));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty())
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        std::string cell;
+        // Tabs, line breaks and backslashes inside a field arrive escaped.
+        while (std::getline(cells, cell, '\t')) {
+            std::string field;
+            for (size_t i = 0; i < cell.size(); ++i) {
+                if (cell[i] != '\\' || i + 1 == cell.size()) {
+                    field += cell[i];
+                    continue;
+                }
+                const char next = cell[++i];
+                field += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+            }
+            fields.push_back(field);
+        }
+        records.push_back(fields);
+    }
+    return records;
+}

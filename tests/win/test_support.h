@@ -37,3 +37,12 @@ bool WaitForRetrieval(int timeoutMilliseconds);
 std::string ListText(HWND list, int row, int column);
 LPARAM ListItemData(HWND list, int row);
 int ListRowCount(HWND list);
+
+// As WriteSettingsFile, with more lines for the [site] section after the host
+// (e.g. "Connections=4").
+void WriteSettingsFileWithSite(const std::string& text, const std::string& siteLines);
+
+// The simulator's records of a grid page, in link order; each record is
+// DetailPath, Station, Month, Day, StartHour, StartMinute, EndHour,
+// EndMinute, Title, Subtitle, Performers, Other.
+std::vector<std::vector<std::string>> SimulatorGridTruth(const std::string& gridPath);
