@@ -1,5 +1,6 @@
 #include "fetch/detail_pipeline.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -8,7 +9,6 @@ namespace {
 
 struct Slot {
     bool Done = false;
-    bool Abandoned = false;
     char* Page = nullptr;
     size_t Length = 0;
 };
@@ -19,6 +19,16 @@ struct DetailPipeline::Shared {
     std::mutex Lock;
     std::condition_variable Changed;
     int InFlight = 0;
+};
+
+// One run's pages, shared with its fetching threads, which may outlive the
+// run after a stop.
+struct DetailPipeline::RunState {
+    std::vector<std::string> Paths;
+    std::vector<Slot> Slots;
+    size_t Next = 0;      // the next page a fetching thread takes
+    size_t Consumed = 0;  // pages handed over so far
+    bool Abandoned = false;
 };
 
 DetailPipeline::DetailPipeline(int connections, PageFetcher fetch, PageReleaser release)
@@ -38,65 +48,78 @@ void DetailPipeline::WaitForIdle()
     State->Changed.wait(hold, [&] { return State->InFlight == 0; });
 }
 
+// A fetching thread: takes the run's pages in order, one at a time, until
+// none is left or the run is abandoned.
+void DetailPipeline::FetchPages(std::shared_ptr<Shared> state, std::shared_ptr<RunState> run, size_t ahead,
+                                PageFetcher fetch, PageReleaser release)
+{
+    std::unique_lock<std::mutex> hold(state->Lock);
+    for (;;) {
+        // A page fetched ahead holds a buffer of a megabyte until it is used,
+        // so the threads keep at most `ahead` pages in front of the consumer.
+        state->Changed.wait(hold, [&] {
+            return run->Abandoned || run->Next >= run->Slots.size() || run->Next - run->Consumed < ahead;
+        });
+        if (run->Abandoned || run->Next >= run->Slots.size())
+            return;
+        const size_t index = run->Next++;
+        ++state->InFlight;
+        hold.unlock();
+        char* page = nullptr;
+        size_t length = 0;
+        if (!fetch(run->Paths[index].c_str(), &page, &length))
+            page = nullptr;
+        hold.lock();
+        --state->InFlight;
+        if (run->Abandoned) {
+            release(page);
+        } else {
+            run->Slots[index] = {true, page, length};
+        }
+        state->Changed.notify_all();
+    }
+}
+
 size_t DetailPipeline::Run(const std::vector<std::string>& paths, const Consumer& consume,
                            const std::atomic<bool>& stop)
 {
-    std::vector<std::shared_ptr<Slot>> slots(paths.size());
-    size_t started = 0;
+    auto run = std::make_shared<RunState>();
+    run->Paths = paths;
+    run->Slots.resize(paths.size());
+    // Threads that live as long as the run: starting one per page costs
+    // milliseconds under Wine.
+    const size_t threads = std::min(paths.size(), static_cast<size_t>(Connections));
+    for (size_t t = 0; t < threads; ++t)
+        std::thread(FetchPages, State, run, 2 * static_cast<size_t>(Connections), Fetch, Release).detach();
+
     size_t consumed = 0;
-
-    auto startFetches = [&](std::unique_lock<std::mutex>&) {
-        while (started < paths.size() && State->InFlight < Connections) {
-            auto slot = std::make_shared<Slot>();
-            slots[started] = slot;
-            ++State->InFlight;
-            std::thread([state = State, slot, path = paths[started], fetch = Fetch, release = Release] {
-                char* page = nullptr;
-                size_t length = 0;
-                if (!fetch(path.c_str(), &page, &length))
-                    page = nullptr;
-                std::lock_guard<std::mutex> hold(state->Lock);
-                if (slot->Abandoned) {
-                    release(page);
-                } else {
-                    slot->Page = page;
-                    slot->Length = length;
-                }
-                slot->Done = true;
-                --state->InFlight;
-                state->Changed.notify_all();
-            }).detach();
-            ++started;
-        }
-    };
-
     bool stopped = false;
     while (consumed < paths.size() && !stopped) {
-        std::shared_ptr<Slot> next;
+        Slot next;
         {
             std::unique_lock<std::mutex> hold(State->Lock);
-            startFetches(hold);
-            next = slots[consumed];
-            while (!next->Done && !stop)
+            while (!run->Slots[consumed].Done && !stop)
                 State->Changed.wait_for(hold, std::chrono::milliseconds(100));
-            if (!next->Done) {
-                stopped = true;
+            if (!run->Slots[consumed].Done)
                 break;
-            }
+            next = run->Slots[consumed];
+            run->Slots[consumed].Page = nullptr;
+            run->Consumed = consumed + 1;
+            State->Changed.notify_all();
         }
-        const bool more = consume(consumed, next->Page, next->Length);
-        Release(next->Page);
-        next->Page = nullptr;
+        const bool more = consume(consumed, next.Page, next.Length);
+        Release(next.Page);
         ++consumed;
         stopped = !more || stop;
     }
 
-    // Pages fetched ahead and never used go back as they arrive.
+    // Pages fetched ahead and never used go back now, the rest as they arrive.
     std::lock_guard<std::mutex> hold(State->Lock);
-    for (size_t i = consumed; i < started; ++i) {
-        slots[i]->Abandoned = true;
-        Release(slots[i]->Page);
-        slots[i]->Page = nullptr;
+    run->Abandoned = true;
+    for (Slot& slot : run->Slots) {
+        Release(slot.Page);
+        slot.Page = nullptr;
     }
+    State->Changed.notify_all();
     return consumed;
 }

@@ -36,6 +36,9 @@ public:
 
 private:
     struct Shared;
+    struct RunState;
+    static void FetchPages(std::shared_ptr<Shared> state, std::shared_ptr<RunState> run, size_t ahead,
+                           PageFetcher fetch, PageReleaser release);
     std::shared_ptr<Shared> State;
     int Connections;
     PageFetcher Fetch;

@@ -2,10 +2,18 @@
 #include <commctrl.h>
 
 #include "app/app_state.h"
+#include "fetch/progress_window.h"
 #include "listing/row_texts.h"
 
 void TELOMI::AddRow()
 {
+    // From the worker, one message has the progress window add the row on the
+    // interface thread: under Wine eight list-view messages sent across threads
+    // cost several times the row itself. Without that window, the row goes in here.
+    const DWORD owner = ProgressWnd ? GetWindowThreadProcessId(ProgressWnd, nullptr) : 0;
+    if (owner && owner != GetCurrentThreadId() &&
+        SendMessageA(ProgressWnd, WM_ADDROW, 0, reinterpret_cast<LPARAM>(this)))
+        return;
     FormatDisplayTexts(*this);
 
     LVITEMA item = {};

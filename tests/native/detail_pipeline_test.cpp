@@ -10,7 +10,7 @@
 
 namespace {
 
-std::atomic<int> Running, MostRunning, Live;
+std::atomic<int> Running, MostRunning, Live, MostLive;
 std::atomic<int> HangMilliseconds;
 
 // A page is its own path; "fail" paths never arrive.
@@ -30,7 +30,10 @@ bool FakeFetch(const char* path, char** page, size_t* length)
     *length = std::strlen(path);
     *page = static_cast<char*>(std::malloc(*length + 1));
     std::memcpy(*page, path, *length + 1);
-    ++Live;
+    const int live = ++Live;
+    int most = MostLive;
+    while (live > most && !MostLive.compare_exchange_weak(most, live)) {
+    }
     return true;
 }
 
@@ -119,4 +122,21 @@ TEST(DetailPipeline, ConsumerSayingNoStopsAfterThatPage)
     EXPECT_EQ(consumed, 10u);
     pipeline.WaitForIdle();
     EXPECT_EQ(Live, 0);
+}
+
+TEST(DetailPipeline, ASlowConsumerHoldsOnlyAFewPagesFetchedAhead)
+{
+    Live = MostLive = 0;
+    DetailPipeline pipeline(4, FakeFetch, FakeRelease);
+    std::atomic<bool> stop{false};
+    size_t consumed = pipeline.Run(
+        Paths(60),
+        [](size_t, char*, size_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            return true;
+        },
+        stop);
+    EXPECT_EQ(consumed, 60u);
+    EXPECT_LE(MostLive, 8) << "each page held is a megabyte in the program";
+    EXPECT_GE(MostLive, 2) << "pages are still fetched ahead";
 }

@@ -1,0 +1,471 @@
+// Retrieval benchmark: drives the real main window against the simulator
+// (started by scripts/bench with a fixed per-request latency) and prints wall
+// times, request counts, the network limit, how often new rows reach the
+// screen, where the time goes and the peak working set.
+//
+//   telomiya_bench.exe [--repeat R] [--split]
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_state.h"
+#include "fetch/detail_pipeline.h"
+#include "fetch/http_fetch.h"
+#include "fetch/link_scan.h"
+#include "fetch/progress_window.h"
+#include "fetch/request_list.h"
+#include "fetch/split_address.h"
+#include "listing/detail_fetch.h"
+#include "listing/detail_parser.h"
+#include "res/resource.h"
+#include "tests/win/test_support.h"
+
+namespace {
+
+double Now()
+{
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / ticksPerMs;
+}
+
+long long JsonNumber(const std::string& json, const char* key)
+{
+    const std::string quoted = std::string("\"") + key + "\":";
+    const size_t at = json.find(quoted);
+    return at == std::string::npos ? -1 : std::atoll(json.c_str() + at + quoted.size());
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double WorkingSetMb(bool peak)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+// ---- the list view seen from inside: when new rows reach the screen, and
+// how long the interface thread spends drawing it
+
+struct ListObserver {
+    WNDPROC Original = nullptr;
+    std::vector<double> Inserted;  // when each row was inserted
+    int RowsShown = 0;
+    int NewRowPaints = 0;
+    double FirstShownAt = 0;
+    double LongestWaitMs = 0;  // from a row's insertion to the paint that first shows it
+    double DrawMs = 0;         // inside WM_PAINT and WM_SETREDRAW
+} Observer;
+
+LRESULT CALLBACK ObservingListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const double start = Now();
+    if (message == LVM_INSERTITEMA)
+        Observer.Inserted.push_back(start);
+    const LRESULT result = CallWindowProcA(Observer.Original, window, message, wParam, lParam);
+    if (message == WM_PAINT || message == WM_SETREDRAW)
+        Observer.DrawMs += Now() - start;
+    if (message == WM_PAINT) {
+        const int rows = static_cast<int>(Observer.Inserted.size());
+        for (int row = Observer.RowsShown; row < rows; ++row)
+            Observer.LongestWaitMs = std::max(Observer.LongestWaitMs, start - Observer.Inserted[row]);
+        if (rows > Observer.RowsShown && Observer.NewRowPaints++ == 0)
+            Observer.FirstShownAt = start;
+        Observer.RowsShown = rows;
+    }
+    return result;
+}
+
+// ---- one retrieval through the real window
+
+void ChooseTokyoEveningAllGenres(int connections)
+{
+    WriteSettingsFileWithSite("[section1]\r\nBS=1\r\nCS=1\r\nchaeck=1", "Connections=" + std::to_string(connections));
+    StartMainWindow();
+    auto choose = [](HWND combo, const char* label) {
+        SendMessageA(combo, CB_SETCURSEL,
+                     SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)), 0);
+    };
+    choose(TimeCombo, "19:00～25:00");
+    choose(GenreCombo, "全て");
+    choose(RegionCombo, "東京");
+    choose(DayCombo, "今日");
+    BuildRequests(GenreCombo, TimeCombo, RegionCombo, DayCombo, RequestList);
+    PumpFor(200);
+}
+
+struct Run {
+    int Connections = 0;
+    int Programmes = 0, GridPages = 0, DetailPages = 0, MaxInFlight = 0;
+    long long Bytes = 0;
+    double WallMs = 0;
+    int NewRowPaints = 0;
+    double NewRowPaintsPerSecond = 0, LongestRowWaitMs = 0, DrawMs = 0;
+    int RowsNeverShown = 0;
+};
+
+// Opens "表で表示" and pumps until every record has its box painted.
+bool OpenTimetableAndWait()
+{
+    SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
+    const int count = ProgrammeCount;
+    auto painted = [count] {
+        if (!TableWnd || GetUpdateRect(TableWnd, nullptr, FALSE))
+            return false;
+        for (int i = 0; i < count; ++i)
+            if (ProgrammeList[i].Box.Right <= ProgrammeList[i].Box.Left)
+                return false;
+        return true;
+    };
+    return PumpUntil(painted, 20000);
+}
+
+Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
+{
+    ChooseTokyoEveningAllGenres(connections);
+    Observer = ListObserver{};
+    Observer.Original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ObservingListProc)));
+    SimulatorGet("/_log/clear");
+    SimulatorGet("/_stats/clear");
+
+    Run run;
+    run.Connections = connections;
+    const double pressed = Now();
+    SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+    if (!WaitForRetrieval(600000))
+        std::printf("warning: the retrieval did not end within 10 minutes\n");
+    const double ended = Now();
+    run.WallMs = ended - pressed;
+
+    const std::string stats = SimulatorGet("/_stats");
+    run.Bytes = JsonNumber(stats, "bytes_sent");
+    run.MaxInFlight = static_cast<int>(JsonNumber(stats, "max_in_flight"));
+    for (const std::string& path : SimulatorLog()) {
+        run.GridPages += path.rfind("/program/gridNormal.php", 0) == 0;
+        run.DetailPages += path.rfind("/genre/detail.php3", 0) == 0;
+    }
+    run.Programmes = ProgrammeCount;
+    run.NewRowPaints = Observer.NewRowPaints;
+    run.LongestRowWaitMs = Observer.LongestWaitMs;
+    run.RowsNeverShown = static_cast<int>(Observer.Inserted.size()) - Observer.RowsShown;
+    run.DrawMs = Observer.DrawMs;
+    if (Observer.NewRowPaints > 1)
+        run.NewRowPaintsPerSecond = 1000.0 * (Observer.NewRowPaints - 1) / (ended - Observer.FirstShownAt);
+    if (peakMb) {
+        *peakMb = WorkingSetMb(true);
+        if (!OpenTimetableAndWait())
+            std::printf("warning: the timetable was not fully painted\n");
+        *peakWithTableMb = WorkingSetMb(true);
+    }
+    CloseMainWindow();
+    RemoveSettingsFile();
+    std::printf("  run k=%d: %d programmes, %d grid + %d detail pages, %lld bytes, max in flight %d, %.0f ms, "
+                "%.1f programmes/s; new rows shown %d times (%.1f/s), longest wait of a row %.0f ms, %d never "
+                "shown; list drawing on the interface thread %.0f ms; working set %.1f MB, peak so far %.1f MB\n",
+                run.Connections, run.Programmes, run.GridPages, run.DetailPages, run.Bytes, run.MaxInFlight,
+                run.WallMs, 1000.0 * run.Programmes / run.WallMs, run.NewRowPaints, run.NewRowPaintsPerSecond,
+                run.LongestRowWaitMs, run.RowsNeverShown, run.DrawMs, WorkingSetMb(false), WorkingSetMb(true));
+    std::fflush(stdout);
+    return run;
+}
+
+// ---- where the time goes: the worker's steps replayed on a thread of their own
+
+std::vector<std::string> GridAddresses()
+{
+    std::vector<std::string> addresses = {RequestList.Slot[0], RequestList.Slot[1]};
+    for (const char* suffix : {"&page=1", "&page=2", "&page=3"})
+        addresses.push_back(std::string(RequestList.Slot[2]) + suffix);
+    return addresses;
+}
+
+bool CollectLink(const char* path, void* context)
+{
+    static_cast<std::vector<std::string>*>(context)->push_back(path);
+    return true;
+}
+
+// Every page of the retrieval (grid pages first, then the detail pages in link order).
+std::vector<std::string> RetrievalPaths(size_t* gridCount)
+{
+    ChooseTokyoEveningAllGenres(1);
+    std::vector<std::string> paths;
+    for (const std::string& address : GridAddresses()) {
+        char host[256], path[256];
+        SplitAddress(address.c_str(), host, sizeof host, path, sizeof path);
+        paths.push_back(path);
+    }
+    *gridCount = paths.size();
+    char previous[DetailPathSize] = {};
+    for (size_t i = 0; i < *gridCount; ++i) {
+        char* page = nullptr;
+        size_t length = 0;
+        if (FetchPage(SiteHost, paths[i].c_str(), &page, &length)) {
+            ScanGridLinks(page, length, previous, CollectLink, &paths);
+            ReleasePage(page);
+        }
+    }
+    CloseMainWindow();
+    RemoveSettingsFile();
+    return paths;
+}
+
+// Mean time of one page fetch, one after the other, as the program makes it;
+// with `flags`, the same exchange with those request flags instead.
+double MeanFetchMs(const std::vector<std::string>& paths, DWORD flags = 0)
+{
+    char name[256];
+    uint16_t port = 80;
+    SplitHostPort(SiteHost, name, sizeof name, port);
+    static char buffer[MostPageBytes];
+    const double start = Now();
+    for (const std::string& path : paths) {
+        if (!flags) {
+            char* page = nullptr;
+            size_t length = 0;
+            if (FetchPage(SiteHost, path.c_str(), &page, &length))
+                ReleasePage(page);
+            continue;
+        }
+        HINTERNET root = InternetOpenA("telomiya", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        HINTERNET connection = InternetConnectA(root, name, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET get = HttpOpenRequestA(connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+        HttpSendRequestA(get, nullptr, 0, nullptr, 0);
+        DWORD got = 0;
+        while (InternetReadFile(get, buffer, sizeof buffer, &got) && got > 0) {
+        }
+        InternetCloseHandle(get);
+        InternetCloseHandle(connection);
+        InternetCloseHandle(root);
+    }
+    return (Now() - start) / static_cast<double>(paths.size());
+}
+
+struct Split {
+    int Connections = 1;
+    int Records = 0;
+    double TotalMs = 0, GridMs = 0, WaitMs = 0, ParseMs = 0, AddRowMs = 0, UpdateWindowMs = 0;
+    std::atomic<bool> Done{false};
+};
+
+// The worker's path step by step, timed: grid page, then each record's page
+// (fetched in place with one connection, through a DetailPipeline with more),
+// parse, row and repaint. The list-view messages cross threads as in the program.
+void SplitWorker(Split* split)
+{
+    const double start = Now();
+    char previous[DetailPathSize] = {};
+    std::atomic<bool> stop{false};
+    DetailPipeline pipeline(split->Connections, FetchDetailPage, ReleasePage);
+    for (const std::string& address : GridAddresses()) {
+        char host[256], path[256];
+        SplitAddress(address.c_str(), host, sizeof host, path, sizeof path);
+        char* page = nullptr;
+        size_t length = 0;
+        double t = Now();
+        if (!FetchPage(host, path, &page, &length))
+            continue;
+        std::vector<std::string> links;
+        ScanGridLinks(page, length, previous, CollectLink, &links);
+        ReleasePage(page);
+        split->GridMs += Now() - t;
+        auto record = [&](size_t index, char* detail) {
+            TELOMI* programme = ProgrammeList.Append();
+            std::strcpy(programme->DetailPath, links[index].c_str());
+            double t0 = Now();
+            if (detail)
+                ParseDetailPage(detail, *programme);
+            double t1 = Now();
+            programme->AddRow();
+            double t2 = Now();
+            UpdateWindow(MainWnd);
+            ProgrammeCount.fetch_add(1);
+            split->ParseMs += t1 - t0;
+            split->AddRowMs += t2 - t1;
+            split->UpdateWindowMs += Now() - t2;
+            ++split->Records;
+            return true;
+        };
+        if (split->Connections == 1) {
+            for (size_t i = 0; i < links.size(); ++i) {
+                t = Now();
+                FetchDetailPage(links[i].c_str(), &page, &length);
+                split->WaitMs += Now() - t;
+                record(i, page);
+                ReleasePage(page);
+            }
+        } else {
+            const double before = split->ParseMs + split->AddRowMs + split->UpdateWindowMs;
+            t = Now();
+            pipeline.Run(links, [&](size_t index, char* detail, size_t) { return record(index, detail); }, stop);
+            split->WaitMs += Now() - t - (split->ParseMs + split->AddRowMs + split->UpdateWindowMs - before);
+        }
+    }
+    split->TotalMs = Now() - start;
+    split->Done = true;
+}
+
+// With `asBefore`, the rows go in by eight messages across threads and the list
+// draws every one; otherwise the progress window adds them and draws the list
+// on its timer, as the program does.
+void RunSplit(int connections, bool asBefore)
+{
+    ChooseTokyoEveningAllGenres(connections);
+    if (!asBefore) {
+        RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
+        ProgressWnd = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 300, 120,
+                                      MainWnd, nullptr, AppInstance, nullptr);
+    }
+    Split split;
+    split.Connections = connections;
+    std::thread worker(SplitWorker, &split);
+    PumpUntil([&split] { return split.Done.load(); }, 600000);
+    worker.join();
+    if (ProgressWnd)
+        DestroyWindow(ProgressWnd);
+    ProgressWnd = nullptr;
+    const double n = std::max(split.Records, 1);
+    std::printf("SPLIT k=%d, rows %s: %d records in %.0f ms = grid pages %.0f + waiting for detail pages %.0f + "
+                "parse %.0f + AddRow %.0f + UpdateWindow %.0f ms; a record: wait %.2f, parse %.3f, AddRow %.2f, "
+                "UpdateWindow %.2f ms\n",
+                connections, asBefore ? "as before (8 messages, drawn per row)" : "as now", split.Records, split.TotalMs, split.GridMs,
+                split.WaitMs, split.ParseMs, split.AddRowMs, split.UpdateWindowMs, split.WaitMs / n,
+                split.ParseMs / n, split.AddRowMs / n, split.UpdateWindowMs / n);
+    std::fflush(stdout);
+    CloseMainWindow();
+    RemoveSettingsFile();
+}
+
+// What Wine charges for the mechanisms the worker uses: a message sent across
+// threads (AddRow sends eight) and starting a thread.
+void MeasureMechanisms()
+{
+    ChooseTokyoEveningAllGenres(1);
+    constexpr int Rounds = 1000;
+    double sendMs = 0;
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        const double t = Now();
+        for (int i = 0; i < Rounds; ++i)
+            SendMessageA(MainListView, LVM_GETITEMCOUNT, 0, 0);
+        sendMs = (Now() - t) / Rounds;
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, 120000);
+    sender.join();
+    CloseMainWindow();
+    RemoveSettingsFile();
+    const double t = Now();
+    for (int i = 0; i < 100; ++i)
+        std::thread([] {}).join();
+    std::printf("MECHANISMS a SendMessage across threads %.3f ms, a thread started and joined %.3f ms\n", sendMs,
+                (Now() - t) / 100);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int repeat = 3;
+    bool split = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--split"))
+            split = true;
+    }
+    AppInstance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    const int latency = static_cast<int>(JsonNumber(SimulatorGet("/_control"), "latency_ms"));
+    std::printf("LATENCY %d ms, host %s\n", latency, SimulatorHost().c_str());
+
+    // A request's own time, one after the other with the latency set to 0
+    // for the moment, so it sees the same machine load as the runs.
+    SimulatorGet("/_control?latency_ms=0");
+    size_t gridCount = 0;
+    const std::vector<std::string> paths = RetrievalPaths(&gridCount);
+    const double requestMs = MeanFetchMs(paths);
+    std::printf("PER_REQUEST %zu pages, %.2f ms a page as the program fetches it", paths.size(), requestMs);
+    if (split)
+        std::printf(", %.2f ms without writing the URL cache", MeanFetchMs(paths, INTERNET_FLAG_NO_CACHE_WRITE));
+    std::printf("\n");
+    if (split)
+        MeasureMechanisms();
+    SimulatorGet("/_control?latency_ms=" + std::to_string(latency));
+
+    std::vector<Run> runs[2];
+    double peakMb = 0, peakWithTableMb = 0;
+    for (int r = 0; r < repeat; ++r) {
+        for (int connections : {r % 2 ? 4 : 1, r % 2 ? 1 : 4}) {
+            const bool last = r == repeat - 1 && connections == 4;
+            runs[connections == 4].push_back(
+                Retrieve(connections, last ? &peakMb : nullptr, last ? &peakWithTableMb : nullptr));
+        }
+    }
+    if (split) {
+        RunSplit(1, true);
+        RunSplit(1, false);
+        RunSplit(4, false);
+    }
+
+    // Medians over the repetitions; the limit counts one round trip for each
+    // grid page and one for every k detail pages.
+    const Run& any = runs[0].back();
+    const double roundTrip = latency + requestMs;
+    double wall[2], limit[2];
+    double fewestShowsPerSecond = 1e9, longestWait = 0;
+    int neverShown = 0, mostInFlight = 0;
+    bool consistent = true;
+    for (int m = 0; m < 2; ++m) {
+        std::vector<double> times;
+        for (const Run& run : runs[m]) {
+            times.push_back(run.WallMs);
+            consistent = consistent && run.Programmes == any.Programmes && run.DetailPages == any.DetailPages;
+            fewestShowsPerSecond = std::min(fewestShowsPerSecond, run.NewRowPaintsPerSecond);
+            longestWait = std::max(longestWait, run.LongestRowWaitMs);
+            neverShown = std::max(neverShown, run.RowsNeverShown);
+            mostInFlight = std::max(mostInFlight, run.MaxInFlight);
+        }
+        wall[m] = Median(times);
+        limit[m] = (any.GridPages + static_cast<double>(any.DetailPages) / (m ? 4 : 1)) * roundTrip;
+    }
+    const double speedup = wall[0] / wall[1];
+    std::printf("SUMMARY latency_ms=%d programmes=%d grid_pages=%d detail_pages=%d bytes=%lld round_trip_ms=%.1f "
+                "wall1_ms=%.0f wall4_ms=%.0f pps1=%.1f pps4=%.1f ratio=%.2f limit4_ms=%.0f over_limit4=%.2f "
+                "max_in_flight=%d row_shows_per_s=%.1f longest_row_wait_ms=%.0f peak_ws_mb=%.1f "
+                "peak_ws_table_mb=%.1f consistent=%d\n",
+                latency, any.Programmes, any.GridPages, any.DetailPages, any.Bytes, roundTrip, wall[0], wall[1],
+                1000.0 * any.Programmes / wall[0], 1000.0 * any.Programmes / wall[1], speedup, limit[1],
+                wall[1] / limit[1], mostInFlight, fewestShowsPerSecond, longestWait, peakMb, peakWithTableMb,
+                consistent);
+    const bool fast = latency == 0 ? wall[1] <= wall[0] : wall[1] <= 1.3 * limit[1] && speedup >= 2.5;
+    // Four times a second: no row waits longer than a quarter second to be seen.
+    const bool shown = longestWait <= 250 && neverShown == 0;
+    std::printf("GOAL latency %d ms: %s: %s; rows shown at least 4 times a second: %s\n", latency,
+                latency == 0 ? "k=4 not slower than k=1" : "k=4 within 1.3 x the limit and 2.5 x faster than k=1",
+                fast ? "met" : "NOT met", shown ? "met" : "NOT met");
+    return 0;
+}
