@@ -17,6 +17,7 @@ constexpr UINT_PTR DotTimer = 5;
 constexpr UINT_PTR ShowRowsTimer = 6;
 constexpr UINT ShowRowsEvery = 200;
 int RowsShown;
+DWORD ShownAt;
 const char* const Dot = "・";
 HWND AbortButton;
 int ClientHeightAtCreation;
@@ -54,13 +55,16 @@ void AddDot(HWND window)
     InvalidateRect(window, nullptr, TRUE);
 }
 
-// Lets the list draw the rows added since the last time, then holds it again.
+// Lets the list draw what changed since the last time, then holds it again:
+// new rows five times a second, and anything the user did to the list (a tick, a sort)
+// within a second even while no row arrives.
 void ShowNewRows()
 {
     const int rows = static_cast<int>(SendMessageA(MainListView, LVM_GETITEMCOUNT, 0, 0));
-    if (rows == RowsShown)
+    if (rows == RowsShown && GetTickCount() - ShownAt < 1000)
         return;
     RowsShown = rows;
+    ShownAt = GetTickCount();
     SendMessageA(MainListView, WM_SETREDRAW, TRUE, 0);
     UpdateWindow(MainListView);
     SendMessageA(MainListView, WM_SETREDRAW, FALSE, 0);

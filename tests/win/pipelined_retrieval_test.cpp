@@ -261,3 +261,27 @@ TEST(PipelinedRetrieval, AProgressWindowClosedMidwayLosesNoRow)
     ResetSimulator();
     RemoveSettingsFile();
 }
+
+TEST(PipelinedRetrieval, WhileNoRowArrivesTheListIsStillDrawnEverySecond)
+{
+    ResetSimulator();
+    SimulatorGet("/_control?latency_ms=10");
+    StartTokyoEvening(false, 4);
+    ListProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingListProc)));
+    ASSERT_TRUE(PumpUntil([] { return ProgrammeCount >= 3; }, 30000));
+    // Every page from now on takes far longer than the test looks.
+    SimulatorGet("/_control?latency_ms=4000");
+    PumpFor(400);
+    const int rows = ProgrammeCount;
+    Paints = 0;
+    PumpFor(1300);
+    EXPECT_EQ(ProgrammeCount, rows) << "the stall came too late";
+    EXPECT_GE(Paints, 1) << "a tick or sort made now would not be seen";
+    EXPECT_LE(Paints, 3) << "an unchanged list need not be drawn five times a second";
+    SendMessageA(ProgressWnd, WM_COMMAND, IDC_ABORT, 0);
+    ASSERT_TRUE(WaitForRetrieval(10000));
+    CloseMainWindow();
+    ResetSimulator();
+    RemoveSettingsFile();
+}
