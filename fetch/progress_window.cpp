@@ -12,8 +12,9 @@ char ProgressText[256];
 namespace {
 
 constexpr UINT_PTR DotTimer = 5;
-// While a retrieval runs the list view draws only on this timer: under Wine a
-// list that redraws for every inserted row spends tens of milliseconds a row.
+// While a retrieval runs, the rows of completed records go into the list and
+// the list draws only on this timer: under Wine a list that redraws for every
+// inserted row spends tens of milliseconds a row.
 constexpr UINT_PTR ShowRowsTimer = 6;
 constexpr UINT ShowRowsEvery = 200;
 int RowsShown;
@@ -55,12 +56,21 @@ void AddDot(HWND window)
     InvalidateRect(window, nullptr, TRUE);
 }
 
-// Lets the list draw what changed since the last time, then holds it again:
-// new rows five times a second, and anything the user did to the list (a tick, a sort)
-// within a second even while no row arrives.
+// Rows in record order, so each row's item data is its record's index.
+void AddCompletedRows()
+{
+    const int completed = ProgrammeCount.load(std::memory_order_acquire);
+    while (RowCount < completed)
+        ProgrammeList[RowCount].AddRow();
+}
+
+// Adds the new rows and lets the list draw what changed, then holds it again:
+// new rows five times a second, and anything the user did to the list (a
+// tick, a sort) within a second even while no row arrives.
 void ShowNewRows()
 {
-    const int rows = static_cast<int>(SendMessageA(MainListView, LVM_GETITEMCOUNT, 0, 0));
+    AddCompletedRows();
+    const int rows = RowCount;
     if (rows == RowsShown && GetTickCount() - ShownAt < 1000)
         return;
     RowsShown = rows;
@@ -95,9 +105,14 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         else
             AddDot(window);
         return 0;
-    case WM_ADDROW:
-        reinterpret_cast<TELOMI*>(lParam)->AddRow();
-        return 1;
+    case WM_ADDROWS:
+        AddCompletedRows();
+        return 0;
+    case WM_SYSCOMMAND:
+        // Only the worker closes this window, once every row is in.
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            return 0;
+        break;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDC_ABORT)
             break;

@@ -5,7 +5,7 @@
 
 extern char ProgressText[256];
 
-// Sent by the worker: add the row of the TELOMI at lParam on this thread; answers 1.
-constexpr UINT WM_ADDROW = WM_APP + 1;
+// Sent by the worker before its end steps: add the rows still missing now.
+constexpr UINT WM_ADDROWS = WM_APP + 1;
 
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,6 +15,7 @@
 #include "fetch/detail_pipeline.h"
 #include "fetch/http_fetch.h"
 #include "fetch/link_scan.h"
+#include "fetch/progress_window.h"
 #include "fetch/split_address.h"
 #include "listing/detail_fetch.h"
 
@@ -166,6 +167,7 @@ void __cdecl RetrievalWorker(void* argument)
     }
 
     AbortFlag = false;
+    SendMessageA(ProgressWnd, WM_ADDROWS, 0, 0);
     SizeColumnsAndTick();
     SendMessageA(ProgressWnd, WM_CLOSE, 0, 0);
     // Pages still arriving after a stop hold connections: the next retrieval waits for them.

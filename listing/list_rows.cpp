@@ -7,12 +7,11 @@
 
 void TELOMI::AddRow()
 {
-    // From the worker, one message has the progress window add the row on the
-    // interface thread: under Wine eight list-view messages sent across threads
-    // cost several times the row itself. Without that window, the row goes in here.
+    // The worker leaves its rows to the progress window, which adds them in
+    // batches on the interface thread: sent one by one across threads, the
+    // list-view messages cost the worker more than the row itself under Wine.
     const DWORD owner = ProgressWnd ? GetWindowThreadProcessId(ProgressWnd, nullptr) : 0;
-    if (owner && owner != GetCurrentThreadId() &&
-        SendMessageA(ProgressWnd, WM_ADDROW, 0, reinterpret_cast<LPARAM>(this)))
+    if (owner && owner != GetCurrentThreadId())
         return;
     FormatDisplayTexts(*this);
 

@@ -336,13 +336,15 @@ void SplitWorker(Split* split)
             split->WaitMs += Now() - t - (split->ParseMs + split->AddRowMs + split->UpdateWindowMs - before);
         }
     }
+    if (ProgressWnd)
+        SendMessageA(ProgressWnd, WM_ADDROWS, 0, 0);
     split->TotalMs = Now() - start;
     split->Done = true;
 }
 
-// With `asBefore`, the rows go in by eight messages across threads and the list
-// draws every one; otherwise the progress window adds them and draws the list
-// on its timer, as the program does.
+// With `asBefore`, the worker puts each row in by eight messages across
+// threads and the list draws every one; otherwise the progress window adds the
+// rows in batches and draws the list on its timer, as the program does.
 void RunSplit(int connections, bool asBefore)
 {
     ChooseTokyoEveningAllGenres(connections);
