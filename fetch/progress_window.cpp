@@ -18,7 +18,7 @@ constexpr UINT_PTR DotTimer = 5;
 constexpr UINT_PTR ShowRowsTimer = 6;
 constexpr UINT ShowRowsEvery = 200;
 int RowsShown;
-DWORD ShownAt;
+DWORD PaintedAt;
 const char* const Dot = "・";
 HWND AbortButton;
 int ClientHeightAtCreation;
@@ -64,19 +64,28 @@ void AddCompletedRows()
         ProgrammeList[RowCount].AddRow();
 }
 
-// Adds the new rows and lets the list draw what changed, then holds it again:
-// new rows five times a second, and anything the user did to the list (a
-// tick, a sort) within a second even while no row arrives.
+// Adds the new rows and lets the list show them, then holds it again. Rows
+// below the visible part change only the scroll bar, so the list is painted
+// for them just once a second, which also shows anything the user did to it
+// (a tick, a sort) while no row arrives.
 void ShowNewRows()
 {
     AddCompletedRows();
     const int rows = RowCount;
-    if (rows == RowsShown && GetTickCount() - ShownAt < 1000)
+    const bool due = GetTickCount() - PaintedAt >= 1000;
+    if (rows == RowsShown && !due)
         return;
+    const int lastVisible = static_cast<int>(SendMessageA(MainListView, LVM_GETTOPINDEX, 0, 0) +
+                                             SendMessageA(MainListView, LVM_GETCOUNTPERPAGE, 0, 0));
+    const bool paint = due || RowsShown <= lastVisible || GetUpdateRect(MainListView, nullptr, FALSE);
     RowsShown = rows;
-    ShownAt = GetTickCount();
     SendMessageA(MainListView, WM_SETREDRAW, TRUE, 0);
-    UpdateWindow(MainListView);
+    if (paint) {
+        UpdateWindow(MainListView);
+        PaintedAt = GetTickCount();
+    } else {
+        ValidateRect(MainListView, nullptr);
+    }
     SendMessageA(MainListView, WM_SETREDRAW, FALSE, 0);
 }
 

@@ -39,11 +39,10 @@ void PauseUnlessAborted(int milliseconds)
 
 DetailPipeline* Pipeline;
 
-// The record is complete: show it and count it.
+// The record is complete: count it. The progress window puts its row in the
+// list at its next tick, so the worker never waits for the interface thread.
 bool CompleteRecord()
 {
-    if (MainWnd)
-        UpdateWindow(MainWnd);
     ProgrammeCount.fetch_add(1, std::memory_order_release);
     EmptyPageCount = 0;
     return !AbortFlag;

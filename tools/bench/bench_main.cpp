@@ -66,8 +66,8 @@ double WorkingSetMb(bool peak)
     return static_cast<double>(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1024.0 * 1024.0);
 }
 
-// ---- the list view seen from inside: when new rows are shown, and
-// how long the interface thread spends drawing it
+// ---- the list view seen from inside: when the rows of completed records are
+// shown, and how long the interface thread spends drawing it
 
 struct ListObserver {
     WNDPROC Original = nullptr;
@@ -75,22 +75,31 @@ struct ListObserver {
     int RowsShown = 0;
     int RowShows = 0;
     double FirstShownAt = 0;
-    std::vector<bool> InView;  // whether the row went in within the visible part
-    // From a row's insertion to the moment it is first shown: rows in view,
-    // and rows below them (which only the scroll bar counts).
-    double LongestWaitMs = 0, LongestScrollWaitMs = 0;
+    double LongestWaitMs = 0;  // from a record's completion to its row being shown
     double DrawMs = 0;         // inside WM_PAINT and WM_SETREDRAW
 } Observer;
+
+// When each record was completed, as seen by a thread that watches ProgrammeCount.
+constexpr int Watched = 8192;
+std::atomic<double> CompletedAt[Watched];
+
+void WatchCompletions(const std::atomic<bool>& done)
+{
+    int seen = 0;
+    while (!done) {
+        const int count = std::min<int>(ProgrammeCount, Watched);
+        const double now = Now();
+        for (; seen < count; ++seen)
+            CompletedAt[seen] = now;
+        Sleep(1);
+    }
+}
 
 LRESULT CALLBACK ObservingListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const double start = Now();
-    if (message == LVM_INSERTITEMA) {
+    if (message == LVM_INSERTITEMA)
         Observer.Inserted.push_back(start);
-        const LRESULT top = CallWindowProcA(Observer.Original, window, LVM_GETTOPINDEX, 0, 0);
-        const LRESULT perPage = CallWindowProcA(Observer.Original, window, LVM_GETCOUNTPERPAGE, 0, 0);
-        Observer.InView.push_back(static_cast<LRESULT>(Observer.Inserted.size() - 1) <= top + perPage);
-    }
     const LRESULT result = CallWindowProcA(Observer.Original, window, message, wParam, lParam);
     if (message == WM_PAINT || message == WM_SETREDRAW)
         Observer.DrawMs += Now() - start;
@@ -98,9 +107,9 @@ LRESULT CALLBACK ObservingListProc(HWND window, UINT message, WPARAM wParam, LPA
     // (its scroll bar then counts the rows below the visible part).
     if (message == WM_PAINT || (message == WM_SETREDRAW && wParam)) {
         const int rows = static_cast<int>(Observer.Inserted.size());
-        for (int row = Observer.RowsShown; row < rows; ++row) {
-            double& longest = Observer.InView[row] ? Observer.LongestWaitMs : Observer.LongestScrollWaitMs;
-            longest = std::max(longest, start - Observer.Inserted[row]);
+        for (int row = Observer.RowsShown; row < rows && row < Watched; ++row) {
+            const double completed = CompletedAt[row] > 0 ? CompletedAt[row].load() : Observer.Inserted[row];
+            Observer.LongestWaitMs = std::max(Observer.LongestWaitMs, start - completed);
         }
         if (rows > Observer.RowsShown && Observer.RowShows++ == 0)
             Observer.FirstShownAt = start;
@@ -133,7 +142,7 @@ struct Run {
     long long Bytes = 0;
     double WallMs = 0;
     int RowShows = 0;
-    double RowShowsPerSecond = 0, LongestRowWaitMs = 0, LongestScrollWaitMs = 0, DrawMs = 0;
+    double RowShowsPerSecond = 0, LongestRowWaitMs = 0, DrawMs = 0;
     int RowsNeverShown = 0;
 };
 
@@ -164,11 +173,17 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
 
     Run run;
     run.Connections = connections;
+    for (std::atomic<double>& at : CompletedAt)
+        at = 0;
+    std::atomic<bool> done{false};
+    std::thread watcher(WatchCompletions, std::cref(done));
     const double pressed = Now();
     SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
     if (!WaitForRetrieval(600000))
         std::printf("warning: the retrieval did not end within 10 minutes\n");
     const double ended = Now();
+    done = true;
+    watcher.join();
     run.WallMs = ended - pressed;
 
     const std::string stats = SimulatorGet("/_stats");
@@ -181,7 +196,6 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     run.Programmes = ProgrammeCount;
     run.RowShows = Observer.RowShows;
     run.LongestRowWaitMs = Observer.LongestWaitMs;
-    run.LongestScrollWaitMs = Observer.LongestScrollWaitMs;
     run.RowsNeverShown = static_cast<int>(Observer.Inserted.size()) - Observer.RowsShown;
     run.DrawMs = Observer.DrawMs;
     if (Observer.RowShows > 1)
@@ -195,11 +209,11 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     CloseMainWindow();
     RemoveSettingsFile();
     std::printf("  run k=%d: %d programmes, %d grid + %d detail pages, %lld bytes, max in flight %d, %.0f ms, "
-                "%.1f programmes/s; new rows shown %d times (%.1f/s), longest wait of a row in view %.0f ms, "
-                "of one below it %.0f ms, %d never shown; list drawing on the interface thread %.0f ms; working set %.1f MB, peak so far %.1f MB\n",
+                "%.1f programmes/s; new rows shown %d times (%.1f/s), longest wait of a completed record for its "
+                "row %.0f ms, %d rows never shown; list drawing on the interface thread %.0f ms; working set %.1f MB, peak so far %.1f MB\n",
                 run.Connections, run.Programmes, run.GridPages, run.DetailPages, run.Bytes, run.MaxInFlight,
                 run.WallMs, 1000.0 * run.Programmes / run.WallMs, run.RowShows, run.RowShowsPerSecond,
-                run.LongestRowWaitMs, run.LongestScrollWaitMs, run.RowsNeverShown, run.DrawMs, WorkingSetMb(false), WorkingSetMb(true));
+                run.LongestRowWaitMs, run.RowsNeverShown, run.DrawMs, WorkingSetMb(false), WorkingSetMb(true));
     std::fflush(stdout);
     return run;
 }
@@ -278,6 +292,7 @@ double MeanFetchMs(const std::vector<std::string>& paths, DWORD flags = 0)
 
 struct Split {
     int Connections = 1;
+    bool AsBefore = false;
     int Records = 0;
     double TotalMs = 0, GridMs = 0, WaitMs = 0, ParseMs = 0, AddRowMs = 0, UpdateWindowMs = 0;
     std::atomic<bool> Done{false};
@@ -313,7 +328,8 @@ void SplitWorker(Split* split)
             double t1 = Now();
             programme->AddRow();
             double t2 = Now();
-            UpdateWindow(MainWnd);
+            if (split->AsBefore)
+                UpdateWindow(MainWnd);
             ProgrammeCount.fetch_add(1);
             split->ParseMs += t1 - t0;
             split->AddRowMs += t2 - t1;
@@ -343,8 +359,9 @@ void SplitWorker(Split* split)
 }
 
 // With `asBefore`, the worker puts each row in by eight messages across
-// threads and the list draws every one; otherwise the progress window adds the
-// rows in batches and draws the list on its timer, as the program does.
+// threads, the list draws every one and the main window is repainted after
+// each record; otherwise the progress window adds the rows in batches and lets
+// the list draw on its timer, as the program does.
 void RunSplit(int connections, bool asBefore)
 {
     ChooseTokyoEveningAllGenres(connections);
@@ -355,6 +372,7 @@ void RunSplit(int connections, bool asBefore)
     }
     Split split;
     split.Connections = connections;
+    split.AsBefore = asBefore;
     std::thread worker(SplitWorker, &split);
     PumpUntil([&split] { return split.Done.load(); }, 600000);
     worker.join();
