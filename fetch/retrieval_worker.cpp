@@ -59,7 +59,7 @@ TELOMI* AppendRecord(const char* candidatePath)
     return record;
 }
 
-// One connection: each link is fetched, filled and shown before the next.
+// One connection: each link is fetched, filled and counted before the next.
 bool TakeLink(const char* candidatePath, void*)
 {
     TELOMI* record = AppendRecord(candidatePath);
@@ -76,7 +76,7 @@ bool CollectLink(const char* candidatePath, void* context)
 }
 
 // Several connections: the page's links are fetched ahead while the records
-// are still appended, filled, shown and counted strictly in link order.
+// are still appended, filled and counted strictly in link order.
 GridScanResult TakeLinksAhead(char* page, size_t length)
 {
     std::vector<std::string> paths;

@@ -33,6 +33,8 @@ struct TELOMI {
     void FetchDetails();
     // Fills the record from its fetched detail page (null when none arrived) and adds its row.
     void FillFromPage(char* page);
+    // Puts the record's row at the end of the list; on the worker thread it
+    // leaves that to the progress window, which adds rows for counted records.
     void AddRow();
 };
 
