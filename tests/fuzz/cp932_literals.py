@@ -1,110 +1,73 @@
 #!/usr/bin/env python3
-"""Copies a UTF-8 C++ source for clang, whose only execution character set is
-UTF-8, so that its narrow literals hold the code page 932 bytes that gcc's
--fexec-charset=CP932 gives them.
+"""cp932_literals.py SOURCE OUTPUT
 
-Every non-ASCII character inside a narrow string or character literal becomes
-three-digit octal escapes of its CP932 bytes (three digits, so a digit that
-follows is never swallowed). Comments, line breaks and prefixed literals (u8,
-u, U, L, raw) stay as they are; a #line directive names the original file so
-that diagnostics and sanitizer reports point at it.
-
-    cp932_literals.py SOURCE OUTPUT
+Copies a UTF-8 C++ source for clang, which knows no -fexec-charset=CP932: every
+non-ASCII character in a narrow string or character literal becomes three-digit
+octal escapes of its CP932 bytes (three digits, so a following digit is never
+swallowed). Comments and u8/u/U/L literals stay; a #line directive keeps
+diagnostics pointing at the original file.
 """
 
 import os
 import sys
 
 
-class ConversionError(Exception):
-    pass
-
-
-def _escape(ch, where):
-    try:
-        data = ch.encode("cp932")
-    except UnicodeEncodeError:
-        raise ConversionError("%s: U+%04X has no code page 932 form" % (where, ord(ch)))
-    return "".join("\\%03o" % b for b in data)
-
-
-def _prefix_before(text, i):
-    """The identifier characters right in front of position i."""
-    j = i
-    while j > 0 and (text[j - 1].isalnum() or text[j - 1] == "_"):
-        j -= 1
-    return text[j:i]
-
-
 def convert(text, name="<source>"):
-    out = []
-    i = 0
-    n = len(text)
-    line = 1
+    out, i, n = [], 0, len(text)
 
-    def where():
-        return "%s:%d" % (name, line)
+    def fail(what):
+        sys.exit("cp932_literals: %s:%d: %s" % (name, text.count("\n", 0, i) + 1, what))
 
     while i < n:
         c = text[i]
-        if c == "\n":
-            line += 1
+        if text.startswith("//", i) or text.startswith("/*", i):
+            line_comment = text[i + 1] == "/"
+            end = text.find("\n" if line_comment else "*/", i + 2)
+            end = n if end < 0 else end if line_comment else end + 2
+            out.append(text[i:end])
+            i = end
+            continue
+        if c not in "\"'":
+            if ord(c) > 0x7F:
+                fail("non-ASCII character outside literals and comments")
             out.append(c)
             i += 1
-        elif text.startswith("//", i):
-            end = text.find("\n", i)
-            end = n if end < 0 else end
+            continue
+        start = i
+        while start > 0 and (text[start - 1].isalnum() or text[start - 1] == "_"):
+            start -= 1
+        prefix = text[start:i]
+        narrow = not prefix.startswith(("u", "U", "L"))
+        if c == "'" and prefix[:1].isdigit():  # a digit separator such as 1'000
+            out.append(c)
+            i += 1
+        elif c == '"' and prefix.endswith("R"):  # raw string: no escapes, copied whole
+            paren = text.find("(", i)
+            end = text.find(")" + text[i + 1:paren] + '"', paren)
+            if paren < 0 or end < 0:
+                fail("unterminated raw string")
+            end += paren - i + 1
+            if narrow and any(ord(ch) > 0x7F for ch in text[i:end]):
+                fail("non-ASCII text in a narrow raw string")
             out.append(text[i:end])
             i = end
-        elif text.startswith("/*", i):
-            end = text.find("*/", i + 2)
-            end = n if end < 0 else end + 2
-            out.append(text[i:end])
-            line += text.count("\n", i, end)
-            i = end
-        elif c == '"' or c == "'":
-            prefix = _prefix_before(text, i)
-            if c == "'" and prefix[:1].isdigit():
-                out.append(c)  # a digit separator such as 1'000
-                i += 1
-                continue
-            if c == '"' and prefix.endswith("R"):
-                # Raw string: no escapes inside, so it is copied whole.
-                open_paren = text.find("(", i)
-                delimiter = text[i + 1:open_paren]
-                end = text.find(")" + delimiter + '"', open_paren)
-                if open_paren < 0 or end < 0:
-                    raise ConversionError("%s: unterminated raw string" % where())
-                end += len(delimiter) + 2
-                literal = text[i:end]
-                if not prefix.startswith(("u", "U", "L")) and any(ord(ch) > 0x7F for ch in literal):
-                    raise ConversionError("%s: non-ASCII text in a narrow raw string" % where())
-                out.append(literal)
-                line += literal.count("\n")
-                i = end
-                continue
-            narrow = not prefix.startswith(("u", "U", "L"))
+        else:
             out.append(c)
             i += 1
             while i < n and text[i] != c:
-                ch = text[i]
-                if ch == "\n":
-                    raise ConversionError("%s: line break inside a literal" % where())
-                if ch == "\\" and i + 1 < n:
-                    out.append(text[i:i + 2])
-                    if text[i + 1] == "\n":
-                        line += 1
-                    i += 2
-                    continue
-                out.append(_escape(ch, where()) if narrow and ord(ch) > 0x7F else ch)
-                i += 1
+                if text[i] == "\n":
+                    fail("line break inside a literal")
+                step = 2 if text[i] == "\\" else 1
+                piece = text[i:i + step]
+                if narrow and ord(piece[0]) > 0x7F:
+                    try:
+                        piece = "".join("\\%03o" % b for b in piece.encode("cp932"))
+                    except UnicodeEncodeError:
+                        fail("U+%04X has no code page 932 form" % ord(piece))
+                out.append(piece)
+                i += step
             if i >= n:
-                raise ConversionError("%s: unterminated literal" % where())
-            out.append(c)
-            i += 1
-        else:
-            if ord(c) > 0x7F:
-                raise ConversionError("%s: non-ASCII character outside literals and comments" % where())
+                fail("unterminated literal")
             out.append(c)
             i += 1
     return "".join(out)
@@ -112,22 +75,17 @@ def convert(text, name="<source>"):
 
 def main(argv):
     if len(argv) != 3:
-        print(__doc__.strip().splitlines()[-1].strip(), file=sys.stderr)
+        print(__doc__.splitlines()[0], file=sys.stderr)
         return 2
     source, output = argv[1], argv[2]
     with open(source, encoding="utf-8", newline="") as f:
         text = f.read()
-    try:
-        converted = convert(text, source)
-    except ConversionError as e:
-        print("cp932_literals: %s" % e, file=sys.stderr)
-        return 1
+    converted = convert(text, source)
     directive = '#line 1 "%s"\n' % os.path.abspath(source).replace("\\", "\\\\").replace('"', '\\"')
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
-    temporary = output + ".tmp"
-    with open(temporary, "w", encoding="utf-8", newline="") as f:
+    with open(output + ".tmp", "w", encoding="utf-8", newline="") as f:
         f.write(directive + converted)
-    os.replace(temporary, output)
+    os.replace(output + ".tmp", output)
     return 0
 
 

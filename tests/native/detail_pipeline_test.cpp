@@ -4,139 +4,87 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <random>
 #include <thread>
 
-namespace {
+static std::atomic<int> Running, MostRunning, Live, MostLive;
 
-std::atomic<int> Running, MostRunning, Live, MostLive;
-std::atomic<int> HangMilliseconds;
-
-// A page is its own path; "fail" paths never arrive.
-bool FakeFetch(const char* path, char** page, size_t* length)
+static void RaiseTo(std::atomic<int>& most, int value)
 {
-    const int now = ++Running;
-    int seen = MostRunning;
-    while (now > seen && !MostRunning.compare_exchange_weak(seen, now)) {
+    for (int seen = most; value > seen && !most.compare_exchange_weak(seen, value);) {
     }
+}
+
+// A page is its own path; "fail" paths never arrive, "hang" paths take a second and a half.
+static bool FakeFetch(const char* path, char** page, size_t* length)
+{
+    RaiseTo(MostRunning, ++Running);
     thread_local std::mt19937 random(std::hash<std::thread::id>()(std::this_thread::get_id()));
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
     if (std::strstr(path, "hang"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(HangMilliseconds.load()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     --Running;
     if (std::strstr(path, "fail"))
         return false;
     *length = std::strlen(path);
     *page = static_cast<char*>(std::malloc(*length + 1));
     std::memcpy(*page, path, *length + 1);
-    const int live = ++Live;
-    int most = MostLive;
-    while (live > most && !MostLive.compare_exchange_weak(most, live)) {
-    }
+    RaiseTo(MostLive, ++Live);
     return true;
 }
 
-void FakeRelease(char* page)
+static void FakeRelease(char* page)
 {
-    if (page) {
-        --Live;
-        std::free(page);
-    }
+    Live -= page != nullptr;
+    std::free(page);
 }
 
-std::vector<std::string> Paths(int count)
+TEST(DetailPipeline, HandsPagesOverInOrderWithinTheLimits)
 {
-    std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i)
-        paths.push_back("/genre/detail.php3?id=" + std::to_string(i) + (i % 7 == 3 ? "&fail" : ""));
-    return paths;
-}
-
-} // namespace
-
-TEST(DetailPipeline, HandsPagesOverInOrderWithinTheConnectionLimit)
-{
-    for (int connections : {1, 2, 4, 8}) {
-        Running = MostRunning = Live = 0;
-        DetailPipeline pipeline(connections, FakeFetch, FakeRelease);
-        const auto paths = Paths(200);
-        std::vector<std::string> seen;
+    struct Case {
+        const char* Name;
+        int Connections;
+        size_t Pages, Consumed, StopAfter = 0, ConsumeMilliseconds = 0, HangAt = 99999, StopAtMilliseconds = 0;
+    } cases[] = {
+        {"one connection", 1, 150, 150}, {"two", 2, 150, 150}, {"four", 4, 150, 150}, {"eight", 8, 150, 150},
+        {"the consumer saying no stops after that page", 3, 50, 10, 10},
+        {"a slow consumer: each page held ahead is a megabyte in the program", 4, 60, 60, 0, 3},
+        {"a stop ends the run quickly even while a fetch hangs: an unbroken prefix", 4, 6, 2, 0, 0, 2, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Running = MostRunning = Live = MostLive = 0;
+        std::vector<std::string> paths, seen;
+        for (size_t i = 0; i < c.Pages; ++i)
+            paths.push_back("/genre/detail.php3?id=" + std::to_string(i) + (i % 7 == 3 ? "&fail" : "") +
+                            (i == c.HangAt ? "&hang" : ""));
+        DetailPipeline pipeline(c.Connections, FakeFetch, FakeRelease);
         std::atomic<bool> stop{false};
-        size_t consumed = pipeline.Run(
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.StopAtMilliseconds));
+            stop = c.StopAtMilliseconds > 0;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const size_t consumed = pipeline.Run(
             paths,
             [&](size_t index, char* page, size_t length) {
                 EXPECT_EQ(index, seen.size());
                 seen.push_back(page ? std::string(page, length) : "(failed)");
-                return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.ConsumeMilliseconds));
+                return seen.size() != c.StopAfter;
             },
             stop);
-        EXPECT_EQ(consumed, paths.size());
-        ASSERT_EQ(seen.size(), paths.size());
-        for (size_t i = 0; i < paths.size(); ++i)
-            EXPECT_EQ(seen[i], i % 7 == 3 ? "(failed)" : paths[i]) << connections << " connections, page " << i;
-        EXPECT_LE(MostRunning, connections);
-        if (connections > 1) {
-            EXPECT_GT(MostRunning, 1) << "pages are fetched ahead";
-        }
+        const auto took = std::chrono::steady_clock::now() - start;
+        stopper.join();
+        EXPECT_EQ(consumed, c.Consumed);
+        ASSERT_EQ(seen.size(), consumed);
+        for (size_t i = 0; i < seen.size(); ++i)
+            EXPECT_EQ(seen[i], i % 7 == 3 ? "(failed)" : paths[i]) << "page " << i;
+        EXPECT_LE(MostRunning, c.Connections);
+        EXPECT_TRUE(c.Connections == 1 || MostRunning > 1) << "pages are fetched ahead";
+        EXPECT_TRUE(c.ConsumeMilliseconds == 0 || MostLive <= 2 * c.Connections) << MostLive << " pages held";
+        EXPECT_TRUE(c.StopAtMilliseconds == 0 || took < std::chrono::milliseconds(500)) << "the stop took too long";
         pipeline.WaitForIdle();
-        EXPECT_EQ(Live, 0) << "every page was released";
+        EXPECT_EQ(Live, 0) << "every page was released, also those that arrived after the stop";
     }
-}
-
-TEST(DetailPipeline, StopEndsTheRunQuicklyEvenWhileAFetchHangs)
-{
-    Running = MostRunning = Live = 0;
-    HangMilliseconds = 1500;
-    DetailPipeline pipeline(4, FakeFetch, FakeRelease);
-    std::vector<std::string> paths = {"/a", "/b", "/c-hang", "/d", "/e", "/f"};
-    std::atomic<bool> stop{false};
-    std::vector<std::string> seen;
-    const auto start = std::chrono::steady_clock::now();
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        stop = true;
-    });
-    size_t consumed = pipeline.Run(
-        paths,
-        [&](size_t, char* page, size_t length) {
-            seen.push_back(std::string(page, length));
-            return true;
-        },
-        stop);
-    const auto took = std::chrono::steady_clock::now() - start;
-    stopper.join();
-    EXPECT_EQ(consumed, 2u) << "an unbroken prefix: the pages before the hanging one";
-    EXPECT_EQ(seen, (std::vector<std::string>{"/a", "/b"}));
-    EXPECT_LT(took, std::chrono::milliseconds(500));
-    pipeline.WaitForIdle();
-    EXPECT_EQ(Live, 0) << "pages that arrived after the stop were released";
-}
-
-TEST(DetailPipeline, ConsumerSayingNoStopsAfterThatPage)
-{
-    Live = 0;
-    DetailPipeline pipeline(3, FakeFetch, FakeRelease);
-    std::atomic<bool> stop{false};
-    size_t consumed = pipeline.Run(Paths(50), [](size_t index, char*, size_t) { return index < 9; }, stop);
-    EXPECT_EQ(consumed, 10u);
-    pipeline.WaitForIdle();
-    EXPECT_EQ(Live, 0);
-}
-
-TEST(DetailPipeline, ASlowConsumerHoldsOnlyAFewPagesFetchedAhead)
-{
-    Live = MostLive = 0;
-    DetailPipeline pipeline(4, FakeFetch, FakeRelease);
-    std::atomic<bool> stop{false};
-    size_t consumed = pipeline.Run(
-        Paths(60),
-        [](size_t, char*, size_t) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
-            return true;
-        },
-        stop);
-    EXPECT_EQ(consumed, 60u);
-    EXPECT_LE(MostLive, 8) << "each page held is a megabyte in the program";
-    EXPECT_GE(MostLive, 2) << "pages are still fetched ahead";
 }

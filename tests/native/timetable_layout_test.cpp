@@ -10,30 +10,15 @@
 
 namespace {
 
-struct Rec {
-    const char* station;
-    int day = 1, sh = 6, sm = 0, eh = 7, em = 0;
-};
-using Rect = std::array<int, 4>;   // left, top, right, bottom
-const char *const W = "ＷＯＷＯＷ", *const W2 = "ＷＯＷＯＷシネマ", *const N1 = "ＮＨＫ衛星第一", *const N2 = "ＮＨＫ衛星第二";
-
-void Fill(ProgrammeStore& list, const std::vector<Rec>& records)
-{
-    for (const Rec& r : records) {
-        TELOMI* t = list.Append();
-        ASSERT_NE(t, nullptr);
-        std::snprintf(t->Station, sizeof t->Station, "%s", r.station);
-        t->Day = r.day, t->StartHour = r.sh, t->StartMinute = r.sm, t->EndHour = r.eh, t->EndMinute = r.em;
-    }
-}
+struct Rec { const char* station; int day = 1, sh = 6, sm = 0, eh = 7, em = 0; };
+using Rect = std::array<int, 4>; // left, top, right, bottom
+const char *const W = "ＷＯＷＯＷ", *const N1 = "ＮＨＫ衛星第一", *const N2 = "ＮＨＫ衛星第二";
 
 Rect Of(const ProgrammeBox& b) { return {b.Left, b.Top, b.Right, b.Bottom}; }
 
 TimetableLayout Measured(int width, int height, int stations, int hours)
 {
-    TimetableLayout layout;
-    layout.clientWidth = width;
-    layout.clientHeight = height;
+    TimetableLayout layout{.clientWidth = width, .clientHeight = height};
     MeasureGrid(layout, stations, hours);
     return layout;
 }
@@ -48,14 +33,16 @@ TEST(TimetableLayout, PaintLayout)
         std::vector<Rec> records;
         int width, stations, hours, first, last, hourWidth, firstHour;
         const char* labels;
-        std::vector<std::pair<int, Rect>> boxes;
+        std::vector<std::pair<int, Rect>> boxes = {}, labelRects = {}; // by record, by label number
+        int count = -1;                                                // records laid out, all unless given
     } cases[] = {
         {"empty list", {}, 800, 0, 0, 0, 0, 120, 24, "", {}},
         {"5:00 to 11:00", {{"A", 3, 5, 0, 5, 15}, {"A", 3, 5, 15, 5, 45}, {"A", 3, 10, 0, 11, 0}, {"B", 3, 6, 0, 7, 0}},
          800, 2, 6, 0, 2, 120, 5, "5:00 5:30 6:00 6:30 7:00 7:30 8:00 8:30 9:00 9:30 10:00 10:30",
-         {{1, {111, 30, 171, 315}}, {3, {201, 315, 321, 600}}}},
-        {"an end at 11:10 adds column 7", {{"A", 3, 5, 0, 5, 15}, {"A", 3, 10, 0, 11, 10}}, 933, 1, 7, 0, 1, 120,
-         5, "5:00 5:30 6:00 6:30 7:00 7:30 8:00 8:30 9:00 9:30 10:00 10:30 11:00 11:30", {{1, {694, 30, 834, 600}}}},
+         {{1, {111, 30, 171, 315}}, {3, {201, 315, 321, 600}}}, {{1, {90, 0, 135, 30}}, {2, {150, 0, 270, 30}}}},
+        {"an end at 11:10 adds column 7", {{"A", 3, 5, 0, 5, 15}, {"A", 3, 10, 0, 11, 10}}, 900, 1, 7, 0, 1, 115,
+         5, "5:00 5:30 6:00 6:30 7:00 7:30 8:00 8:30 9:00 9:30 10:00 10:30 11:00 11:30", {{1, {666, 30, 791, 600}}},
+         {{1, {100, 0, 142, 30}}, {3, {214, 0, 329, 30}}, {14, {841, 0, 956, 30}}}},
         {"20:00 to 2:00 the next day",
          {{"A", 10, 20, 0, 21, 0}, {"A", 10, 23, 30, 0, 30}, {"A", 11, 0, 30, 1, 0}, {"A", 11, 1, 0, 2, 0}},
          800, 1, 6, 0, 3, 120, 20, "20:00 20:30 21:00 21:30 22:00 22:30 23:00 23:30 0:00 0:30 1:00 1:30",
@@ -63,15 +50,17 @@ TEST(TimetableLayout, PaintLayout)
         {"23:30-0:45 is 75 minutes wide, 23:30-0:15 45",
          {{"A", 5, 23, 0, 23, 30}, {"A", 5, 23, 30, 0, 45}, {"A", 5, 23, 30, 0, 15}}, 800, 1, 1, 0, 0, 720, 23,
          "23:00 23:30", {{1, {441, 30, 1341, 600}}, {2, {441, 30, 981, 600}}}},
-        {"WOWOW in two runs keeps one row", {{W}, {"B", 1, 6, 0, 8, 0}, {W, 1, 7, 0, 8, 0}}, 800, 2, 2, 1, 2, 360, 6,
-         "6:00 6:30 7:00 7:30", {{0, {81, 30, 441, 315}}, {1, {81, 315, 801, 600}}, {2, {441, 30, 801, 315}}}},
         {"another station in two runs keeps two rows", {{"A"}, {"B"}, {"A", 1, 7, 0, 8, 0}}, 800, 3, 2, 1, 2, 360, 6,
          "6:00 6:30 7:00 7:30", {{0, {81, 410, 441, 600}}, {1, {81, 220, 441, 410}}, {2, {441, 410, 801, 600}}}},
         {"each satellite merges on its own", {{N1}, {N2}, {W}, {"A"}, {N1}, {N2}, {W}}, 800, 4, 1, 6, 6, 720, 6,
          "6:00 6:30", {{3, {81, 456, 801, 598}}, {4, {81, 30, 801, 172}}, {6, {81, 314, 801, 456}}}},
-        {"only the exact satellite names merge", {{W2}, {"A"}, {W2}, {W}}, 800, 4, 1, 3, 3, 720, 6, "6:00 6:30", {}},
+        {"only the exact satellite names merge", {{"ＷＯＷＯＷシネマ"}, {"A"}, {"ＷＯＷＯＷシネマ"}, {W}}, 800, 4, 1, 3, 3,
+         720, 6, "6:00 6:30", {}},
         {"24 hours: no columns, the old hour width", {{"A", 1, 5, 0, 6, 0}, {"A", 2, 4, 0, 4, 30}}, 800, 1, 0, 0, 1,
          120, 5, "", {{0, {81, 30, 201, 600}}, {1, {2841, 30, 2901, 600}}}},
+        {"a record still being filled is left out, its station has no row", {{"A"}, {"B", 1, 5, 30}}, 800, 1, 1, 0,
+         0, 720, 6, "6:00 6:30", {{1, {0, 0, 0, 0}}}, {}, 1},
+        // Which records are first and last.
         {"ties: the later record is first and last", {{"A"}, {"B"}}, 800, 2, 1, 1, 1, 720, 6, "6:00 6:30", {}},
         {"a later minute is not first", {{"A", 1, 6, 10}, {"B", 1, 6, 20}}, 800, 2, 1, 0, 1, 720, 6, "6:00 6:30", {}},
         {"an earlier minute is first, an earlier end not last", {{"A", 1, 6, 20, 7, 10}, {"B", 1, 6, 10, 7, 5}}, 800, 2,
@@ -86,65 +75,32 @@ TEST(TimetableLayout, PaintLayout)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ProgrammeStore list;
-        Fill(list, c.records);
-        TimetableLayout layout;
-        layout.clientWidth = c.width;
-        layout.clientHeight = 600;
-        layout.hourWidth = 120;
-        layout.firstProgramme = layout.lastProgramme = 99;
-        std::vector<StationRow> rows(3);   // a previous paint's rows are replaced
-        EXPECT_EQ(LayOutTimetable(list, static_cast<int>(c.records.size()), layout, rows), c.firstHour);
+        for (const Rec& r : c.records) {
+            TELOMI* t = list.Append();
+            std::snprintf(t->Station, sizeof t->Station, "%s", r.station);
+            t->Day = r.day, t->StartHour = r.sh, t->StartMinute = r.sm, t->EndHour = r.eh, t->EndMinute = r.em;
+            t->Box = ProgrammeBox{5, 5, 50, 50};
+        }
+        TimetableLayout layout{.clientWidth = c.width, .clientHeight = 600, .hourWidth = 120, .firstProgramme = 99,
+                               .lastProgramme = 99};
+        std::vector<StationRow> rows(3); // a previous paint's rows are replaced
+        const int count = c.count < 0 ? static_cast<int>(c.records.size()) : c.count;
+        const int firstHour = LayOutTimetable(list, count, layout, rows);
+        EXPECT_EQ(firstHour, c.firstHour);
         EXPECT_EQ((std::array{layout.stationCount, layout.hourCount, layout.firstProgramme, layout.lastProgramme,
                               layout.hourWidth}), (std::array{c.stations, c.hours, c.first, c.last, c.hourWidth}));
+        // Label 1 stops 5 px short of the first half-hour mark; later ones may run a whole column.
+        const std::vector<TimeLabel> built = BuildTimeLabels(layout, c.firstHour);
         std::string labels;
-        for (const TimeLabel& label : BuildTimeLabels(layout, c.firstHour))
+        for (const TimeLabel& label : built)
             labels += (labels.empty() ? "" : " ") + std::string(label.Text);
         EXPECT_EQ(labels, c.labels);
+        for (const auto& [n, rect] : c.labelRects)
+            EXPECT_EQ((Rect{built[n - 1].Left, built[n - 1].Top, built[n - 1].Right, built[n - 1].Bottom}), rect) << n;
+        for (int i = count; i < static_cast<int>(c.records.size()); ++i)
+            LayoutProgrammeBox(list[i], layout, rows, firstHour);
         for (const auto& [index, box] : c.boxes)
             EXPECT_EQ(Of(list[index].Box), box) << "record " << index;
-    }
-}
-
-TEST(TimetableLayout, LabelRects)
-{
-    // Label 1 stops 5 px short of the first half-hour mark; later ones may run a whole column.
-    struct Case { int width, height, hours, n; Rect rect; } cases[] = {
-        {800, 600, 6, 1, {90, 0, 135, 30}}, {800, 600, 6, 2, {150, 0, 270, 30}}, {800, 600, 6, 12, {750, 0, 870, 30}},
-        {900, 500, 7, 1, {100, 0, 142, 25}}, {900, 500, 7, 3, {214, 0, 329, 25}}, {900, 500, 7, 14, {841, 0, 956, 25}},
-    };
-    for (const Case& c : cases) {
-        const auto labels = BuildTimeLabels(Measured(c.width, c.height, 3, c.hours), 5);
-        ASSERT_EQ(labels.size(), static_cast<size_t>(2 * c.hours));
-        const TimeLabel& l = labels[c.n - 1];
-        EXPECT_EQ((Rect{l.Left, l.Top, l.Right, l.Bottom}), c.rect) << c.width << " wide, label " << c.n;
-    }
-}
-
-TEST(TimetableLayout, RecordWithoutRowGetsEmptyBox)
-{
-    ProgrammeStore list;
-    Fill(list, {{"A"}, {"B", 1, 5, 30}});
-    TimetableLayout layout;
-    layout.clientWidth = 800;
-    layout.clientHeight = 600;
-    std::vector<StationRow> rows;
-    const int firstHour = LayOutTimetable(list, 1, layout, rows);   // the second record is still being filled
-    EXPECT_EQ(std::make_pair(layout.stationCount, firstHour), std::make_pair(1, 6));
-    list[1].Box = ProgrammeBox{5, 5, 50, 50};
-    EXPECT_EQ(Of(LayoutProgrammeBox(list[1], layout, rows, firstHour)), (Rect{0, 0, 0, 0}));
-    EXPECT_EQ(Of(list[1].Box), (Rect{0, 0, 0, 0}));
-}
-
-TEST(TimetableLayout, WindowFit)
-{
-    struct Case { int width, height, stations, hours; bool fits; int fitWidth, fitHeight; } cases[] = {
-        {800, 500, 9, 7, true, 506, 493}, {1000, 500, 9, 7, true, 946, 493}, {460, 500, 9, 7, true, 52, 493},
-        {933, 600, 6, 7, true, 933, 600}, {800, 500, 0, 7, false, -1, -1}, {800, 500, 9, 0, false, -1, -1},
-    };
-    for (const Case& c : cases) {
-        int w1 = -1, h1 = -1;
-        EXPECT_EQ(FitClientSize(Measured(c.width, c.height, c.stations, c.hours), c.width, c.height, w1, h1), c.fits);
-        EXPECT_EQ(std::make_pair(w1, h1), std::make_pair(c.fitWidth, c.fitHeight)) << c.width << " " << c.stations;
     }
 }
 
@@ -167,4 +123,11 @@ TEST(TimetableLayout, FitMatchesStepByStepSearch)
                     --h1;
                 ASSERT_EQ(FitClientHeight(h0, t, r), h1) << "H " << h0 << " T " << t << " R " << r;
             }
+    // The window's fit takes S, T, N and R from the last paint; there is none without rows or columns.
+    int w1 = -1, h1 = -1;
+    EXPECT_FALSE(FitClientSize(Measured(800, 500, 0, 7), 800, 500, w1, h1));
+    EXPECT_FALSE(FitClientSize(Measured(800, 500, 9, 0), 800, 500, w1, h1));
+    EXPECT_EQ(std::make_pair(w1, h1), std::make_pair(-1, -1));
+    EXPECT_TRUE(FitClientSize(Measured(800, 500, 9, 7), 800, 500, w1, h1));
+    EXPECT_EQ(std::make_pair(w1, h1), std::make_pair(506, 493));
 }
