@@ -1,3 +1,4 @@
+// Start-up, the resources, the main window's controls and their layout, and sorting the list.
 #include "app/app_state.h"
 #include "fetch/choices.h"
 #include "res/resource.h"
@@ -6,17 +7,12 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
 
 std::string TextOf(HWND window)
 {
@@ -25,59 +21,49 @@ std::string TextOf(HWND window)
     return text;
 }
 
-std::vector<std::string> ComboEntries(HWND combo)
-{
-    std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[64] = {};
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
-std::string SelectedText(HWND combo)
-{
-    const LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR)
-        return "(none)";
-    char text[64] = {};
-    SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-RECT ChildRect(HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-void ResizeClient(HWND window, int width, int height)
-{
-    RECT outer = {0, 0, width, height};
-    AdjustWindowRectEx(&outer, GetWindowLongA(window, GWL_STYLE), FALSE, 0);
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    PumpFor(20);
-}
-
 } // namespace
 
-TEST(MainWindow, CreatesItsControlsInOrderWithIdsTextsAndStyles)
+TEST(StartUp, OneMainWindowWithIconAndWhiteBackgroundThenExitCodeZeroOnClose)
+{
+    static int MainWindows;
+    static bool HasMenu;
+    static std::string Title;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    UnregisterClassA("Main", instance);
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        HWND first = FindWindowExA(nullptr, nullptr, "Main", nullptr);
+        for (HWND window = first; window; window = FindWindowExA(nullptr, window, "Main", nullptr))
+            ++MainWindows;
+        Title = TextOf(first);
+        HasMenu = GetMenu(first) != nullptr;
+        PostMessageA(first, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(RunApplication(instance, SW_SHOWNORMAL), 0);
+    EXPECT_EQ(std::tuple(MainWindows, Title, HasMenu), std::tuple(1, std::string("てろみや"), false));
+    EXPECT_FALSE(IsWindow(MainWnd));
+    WNDCLASSEXA info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetClassInfoExA(instance, "Main", &info));
+    EXPECT_EQ(info.style, UINT(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS));
+    EXPECT_TRUE(info.hIcon && info.hCursor && !info.lpszMenuName);
+    EXPECT_EQ(info.hbrBackground, GetStockObject(WHITE_BRUSH));
+
+    // The timetable's popup menu.
+    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_TABLEMENU));
+    char name[64] = {};
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(menu, 0), 0), UINT(ID_FIT_WIDTH));
+    GetMenuStringA(GetSubMenu(menu, 0), 0, name, sizeof name, MF_BYPOSITION);
+    EXPECT_STREQ(name, "ウィンドウ幅を適正値に調整");
+    DestroyMenu(menu);
+}
+
+TEST(MainWindow, CreatesItsControlsInOrderAndLaysThemOutForEachClientSize)
 {
     RemoveSettingsFile();
-    StartMainWindow();
-    struct Expected {
-        HWND Control;
-        const char* Class;
-        const char* Text;
-        DWORD Style;
-        int Id;
-    };
-    const Expected controls[] = {
+    HWND window = StartMainWindow();
+    // Text null: a drop-down list shows its selection.
+    const struct { HWND Control; const char* Class; const char* Text; DWORD Style; int Id; } controls[] = {
         {MainListView, "SysListView32", "", 0x50000001, IDC_LIST},
         {FetchButton, "Button", "番組情報を受信", WS_CHILD | WS_VISIBLE, IDC_FETCH},
         {ReminderButton, "Button", "お知らせONに", WS_CHILD | WS_VISIBLE, IDC_REMINDER},
@@ -85,33 +71,29 @@ TEST(MainWindow, CreatesItsControlsInOrderWithIdsTextsAndStyles)
         {TrayButton, "Button", "タスクトレイへ", WS_CHILD | WS_VISIBLE, IDC_TRAY},
         {SettingsButton, "Button", "設定", WS_CHILD | WS_VISIBLE, IDC_SETTINGS},
         {MinutesEdit, "Edit", "5", 0x50802080, IDC_MINUTES},
-        {GenreCombo, "ComboBox", "", 0x50200103, IDC_CHOICE},
-        {TimeCombo, "ComboBox", "", 0x50200103, IDC_CHOICE},
-        {RegionCombo, "ComboBox", "", 0x50200003, IDC_CHOICE},
-        {DayCombo, "ComboBox", "", 0x50200003, IDC_CHOICE},
+        {GenreCombo, "ComboBox", nullptr, 0x50200103, IDC_CHOICE},
+        {TimeCombo, "ComboBox", nullptr, 0x50200103, IDC_CHOICE},
+        {RegionCombo, "ComboBox", nullptr, 0x50200003, IDC_CHOICE},
+        {DayCombo, "ComboBox", nullptr, 0x50200003, IDC_CHOICE},
     };
-    HWND previous = nullptr;
-    for (const Expected& expected : controls) {
-        ASSERT_TRUE(IsWindow(expected.Control)) << expected.Text;
-        EXPECT_STRCASEEQ(ClassOf(expected.Control).c_str(), expected.Class);
-        if (expected.Class != std::string("ComboBox"))
-            EXPECT_EQ(TextOf(expected.Control), expected.Text);
-        // Edit fields turn WS_BORDER into a client edge and combo boxes keep
-        // WS_VSCROLL for their drop-down list, so those bits are not visible here.
-        const DWORD visible = expected.Style & ~(WS_BORDER | WS_VSCROLL);
-        const DWORD style = GetWindowLongA(expected.Control, GWL_STYLE);
-        EXPECT_EQ(style & visible, visible) << expected.Text;
-        EXPECT_EQ(GetDlgCtrlID(expected.Control), expected.Id) << expected.Text;
-        // Z order follows creation order.
-        if (previous)
-            EXPECT_EQ(GetWindow(previous, GW_HWNDNEXT), expected.Control) << expected.Text;
-        previous = expected.Control;
+    for (const auto& c : controls) {
+        const int row = static_cast<int>(&c - controls);
+        char name[64] = {};
+        GetClassNameA(c.Control, name, sizeof name);
+        EXPECT_STRCASEEQ(name, c.Class) << row;
+        if (c.Text)
+            EXPECT_EQ(TextOf(c.Control), c.Text) << row;
+        // Edit fields turn WS_BORDER into a client edge and drop-down lists
+        // keep WS_VSCROLL for their list, so those bits do not show here.
+        const DWORD shown = c.Style & ~(WS_BORDER | WS_VSCROLL);
+        EXPECT_EQ(GetWindowLongA(c.Control, GWL_STYLE) & shown, shown) << row;
+        EXPECT_EQ(GetDlgCtrlID(c.Control), c.Id) << row;
+        if (row > 0)
+            EXPECT_EQ(GetWindow(controls[row - 1].Control, GW_HWNDNEXT), c.Control) << row << ": Z order as created";
     }
-
-    const char* headers[] = {"タイトル", "サブタイトル", "放送局", "日にち", "開始時間", "終了時間", "出演", "その他"};
-    HWND header = reinterpret_cast<HWND>(SendMessageA(MainListView, LVM_GETHEADER, 0, 0));
-    ASSERT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 8);
-    for (int column = 0; column < 8; ++column) {
+    // Eight columns: a ninth has no text.
+    const char* headers[] = {"タイトル", "サブタイトル", "放送局", "日にち", "開始時間", "終了時間", "出演", "その他", ""};
+    for (int column = 0; column < 9; ++column) {
         char text[64] = {};
         LVCOLUMNA info = {};
         info.mask = LVCF_TEXT;
@@ -120,85 +102,100 @@ TEST(MainWindow, CreatesItsControlsInOrderWithIdsTextsAndStyles)
         SendMessageA(MainListView, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
         EXPECT_STREQ(text, headers[column]);
     }
-    EXPECT_EQ(SendMessageA(MainListView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & 0x25, 0x25);
+    const LRESULT extended = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
+    EXPECT_EQ(SendMessageA(MainListView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & extended, extended);
+
+    for (const int width : {1000, 640}) {
+        SetWindowPos(window, nullptr, 0, 0, width, width * 7 / 10, SWP_NOMOVE | SWP_NOZORDER);
+        PumpFor(20);
+        RECT client;
+        GetClientRect(window, &client);
+        const int w = client.right, h = client.bottom;
+        // Height 0: a drop-down list keeps its own height, whatever it was given.
+        const struct { HWND Control; int X, Y, Width, Height; } places[] = {
+            {FetchButton, w - 150, 150, 150, 30},     {ReminderButton, w - 150, 200, 150, 30},
+            {TableButton, w - 150, 250, 150, 30},     {TrayButton, w - 150, 300, 150, 30},
+            {SettingsButton, w - 50, h - 30, 50, 30}, {MinutesEdit, w - 150, 50, 35, 30},
+            {MainListView, 0, 0, w - 160, h},         {DayCombo, w - 150, 350, 150, 0},
+            {TimeCombo, w - 150, 400, 150, 0},        {GenreCombo, w - 150, 450, 150, 0},
+            {RegionCombo, w - 150, 500, 150, 0},
+        };
+        for (const auto& place : places) {
+            RECT at;
+            GetWindowRect(place.Control, &at);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+            const std::vector<LONG> got = {at.left, at.top, at.right - at.left, place.Height ? at.bottom - at.top : 0};
+            EXPECT_EQ(got, std::vector<LONG>({place.X, place.Y, place.Width, place.Height}))
+                << "control " << &place - places << " at " << w << "x" << h;
+        }
+    }
     CloseMainWindow();
 }
 
 TEST(MainWindow, ListsShowTheTablesWithSelectionsFromTheSettingsFile)
 {
-    std::vector<std::string> shownGenres, times, regions, days;
-    for (const Choice& c : GenreChoices)
-        shownGenres.push_back(c.Label);
-    for (const Choice& c : TimeChoices)
-        times.push_back(c.Label);
-    for (const Choice& c : RegionChoices)
-        regions.push_back(c.Label);
-    for (const Choice& c : DayChoices)
-        days.push_back(c.Label);
-
-    struct Case {
-        const char* Name;
-        const char* Settings; // null: no file
-        const char* Genre;
-        const char* Time;
-        const char* Region;
+    const struct { const char* Name; const char* Settings; const char* Shown[4]; } cases[] = {
+        {"no settings give the defaults", "", {"アニメ・特撮", "23:00～29:00", "東京", "今日"}},
+        {"positions from the file", "[section2]\r\nGenre=14\r\nTime=7\r\nRegion=46", {"全て", "19:00～25:00", "沖縄", "今日"}},
+        {"positions outside the tables fall back to the defaults", "[section2]\r\nGenre=15\r\nTime=-1\r\nRegion=99",
+         {"アニメ・特撮", "23:00～29:00", "東京", "今日"}},
     };
-    const Case cases[] = {
-        {"no file gives the defaults", nullptr, "アニメ・特撮", "23:00～29:00", "東京"},
-        {"positions from the file", "[section2]\r\nGenre=14\r\nTime=7\r\nRegion=46", "全て", "19:00～25:00", "沖縄"},
-        {"positions outside the tables fall back to the defaults",
-         "[section2]\r\nGenre=15\r\nTime=-1\r\nRegion=99", "アニメ・特撮", "23:00～29:00", "東京"},
-    };
-    for (const Case& c : cases) {
-        if (c.Settings)
-            WriteSettingsFile(c.Settings);
-        else
-            RemoveSettingsFile();
+    const std::pair<const Choice*, int> tables[] = {{GenreChoices, GenreChoiceCount}, {TimeChoices, TimeChoiceCount},
+                                                    {RegionChoices, RegionChoiceCount}, {DayChoices, DayChoiceCount}};
+    for (const auto& c : cases) {
+        WriteSettingsFile(c.Settings);
         StartMainWindow();
-        EXPECT_EQ(ComboEntries(GenreCombo), shownGenres) << c.Name;
-        EXPECT_EQ(ComboEntries(TimeCombo), times) << c.Name;
-        EXPECT_EQ(ComboEntries(RegionCombo), regions) << c.Name;
-        EXPECT_EQ(ComboEntries(DayCombo), days) << c.Name;
-        EXPECT_EQ(SelectedText(GenreCombo), c.Genre) << c.Name;
-        EXPECT_EQ(SelectedText(TimeCombo), c.Time) << c.Name;
-        EXPECT_EQ(SelectedText(RegionCombo), c.Region) << c.Name;
-        EXPECT_EQ(SelectedText(DayCombo), "今日") << c.Name;
+        const HWND combos[] = {GenreCombo, TimeCombo, RegionCombo, DayCombo};
+        for (int i = 0; i < 4; ++i) {
+            const auto [table, count] = tables[i];
+            ASSERT_EQ(SendMessageA(combos[i], CB_GETCOUNT, 0, 0), count) << c.Name << ", list " << i;
+            for (int entry = 0; entry < count; ++entry) {
+                const LPARAM label = reinterpret_cast<LPARAM>(table[entry].Label);
+                EXPECT_EQ(SendMessageA(combos[i], CB_FINDSTRINGEXACT, -1, label), entry) << c.Name << ", list " << i;
+            }
+            EXPECT_EQ(TextOf(combos[i]), c.Shown[i]) << c.Name << ", list " << i;
+        }
         CloseMainWindow();
     }
     RemoveSettingsFile();
 }
 
-TEST(MainWindow, LaysOutControlsForEachClientSize)
+TEST(Sorting, EachColumnRemembersItsDirectionAndComparesBytesUnsigned)
 {
     RemoveSettingsFile();
-    HWND window = StartMainWindow();
-    for (SIZE size : {SIZE{1000, 700}, SIZE{640, 420}}) {
-        ResizeClient(window, size.cx, size.cy);
-        RECT client;
-        GetClientRect(window, &client);
-        const int w = client.right, h = client.bottom;
-        ASSERT_EQ(w, size.cx);
-        ASSERT_EQ(h, size.cy);
-        struct Place {
-            HWND Control;
-            int X, Y, Width;
-        };
-        const Place places[] = {
-            {FetchButton, w - 150, 150, 150},   {ReminderButton, w - 150, 200, 150},
-            {TableButton, w - 150, 250, 150},   {TrayButton, w - 150, 300, 150},
-            {SettingsButton, w - 50, h - 30, 50}, {DayCombo, w - 150, 350, 150},
-            {TimeCombo, w - 150, 400, 150},     {GenreCombo, w - 150, 450, 150},
-            {RegionCombo, w - 150, 500, 150},   {MinutesEdit, w - 150, 50, 35},
-            {MainListView, 0, 0, w - 160},
-        };
-        for (const Place& place : places) {
-            RECT rect = ChildRect(place.Control);
-            EXPECT_EQ(rect.left, place.X) << TextOf(place.Control) << " at " << w << "x" << h;
-            EXPECT_EQ(rect.top, place.Y) << TextOf(place.Control) << " at " << w << "x" << h;
-            EXPECT_EQ(rect.right - rect.left, place.Width) << TextOf(place.Control);
-        }
-        EXPECT_EQ(ChildRect(MainListView).bottom, h);
-        EXPECT_EQ(ChildRect(FetchButton).bottom - ChildRect(FetchButton).top, 30);
+    StartMainWindow();
+    const struct { const char* Title; const char* Station; int Month, Day, Hour; } programmes[] = {
+        {"ニュース", "ＴＢＳ", 9, 30, 21},
+        {"mmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmm", "ＮＨＫ総合", 10, 1, 5},
+        {"アニメ", "フジテレビ", 9, 5, 9},
+        {"News", "日本テレビ", 12, 24, 23},
+    };
+    for (const auto& p : programmes) {
+        TELOMI* record = ProgrammeList.Append();
+        std::strcpy(record->Title, p.Title);
+        std::strcpy(record->Station, p.Station);
+        std::tie(record->Month, record->Day, record->StartHour) = std::tuple(p.Month, p.Day, p.Hour);
+        record->AddRow();
+        ++ProgrammeCount;
+    }
+    // Expected empty: not looked at.
+    const struct { const char* Name; int Column; std::vector<std::string> Expected; } clicks[] = {
+        {"first click on the date sorts ascending as text", 3, {"10月/1日", "12月/24日", "9月/30日", "9月/5日"}},
+        {"a click on another column in between", 2, {}},
+        {"second click on the date reverses it", 3, {"9月/5日", "9月/30日", "12月/24日", "10月/1日"}},
+        {"times sort in time order", 4, {"05:00", "09:00", "21:00", "23:00"}},
+        {"second click on the station sorts descending", 2, {"日本テレビ", "フジテレビ", "ＴＢＳ", "ＮＨＫ総合"}},
+        // A title longer than the 29 bytes compared sorts all the same.
+        {"titles sort by unsigned bytes", 0, {"News", programmes[1].Title, "アニメ", "ニュース"}},
+    };
+    for (const auto& click : clicks) {
+        NMLISTVIEW notice = {{MainListView, IDC_LIST, UINT(LVN_COLUMNCLICK)}, -1, click.Column, 0, 0, 0, {}, 0};
+        SendMessageA(MainWnd, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&notice));
+        std::vector<std::string> texts;
+        for (int row = 0; row < ListRowCount(MainListView); ++row)
+            texts.push_back(ListText(MainListView, row, click.Column));
+        if (!click.Expected.empty())
+            EXPECT_EQ(texts, click.Expected) << click.Name;
     }
     CloseMainWindow();
 }

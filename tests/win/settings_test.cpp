@@ -1,3 +1,5 @@
+// The settings file and dialog, also with files no one would write by hand:
+// numbers out of every range, text, a huge line, binary bytes, read-only.
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "res/resource.h"
@@ -5,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,14 +16,18 @@ namespace {
 
 HWND OpenSettingsDialog()
 {
-    HWND dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_SETTINGS), MainWnd, SettingsDialogProc, 0);
-    ShowWindow(dialog, SW_SHOW);
-    return dialog;
+    return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_SETTINGS), MainWnd, SettingsDialogProc, 0);
 }
 
 void Command(HWND dialog, int id, int code = BN_CLICKED)
 {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void Ok(HWND dialog)
+{
+    Command(dialog, IDOK);
+    DestroyWindow(dialog);
 }
 
 void Tick(HWND dialog, int id, bool on)
@@ -29,75 +36,154 @@ void Tick(HWND dialog, int id, bool on)
     Command(dialog, id);
 }
 
-void Choose(HWND dialog, int id, const char* label)
-{
-    HWND list = GetDlgItem(dialog, id);
-    SendMessageA(list, CB_SETCURSEL, SendMessageA(list, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)), 0);
-    Command(dialog, id, CBN_SELCHANGE);
-}
-
-std::string Selected(HWND dialog, int id)
+// What a control shows; for a drop-down list the selected entry, "" for none.
+std::string Shown(HWND control)
 {
     char text[64] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
+    GetWindowTextA(control, text, sizeof text);
     return text;
 }
 
-bool Ticked(HWND dialog, int id)
+// The key=value lines of an ini text in file order, each behind its section: "section1/BS=1".
+std::vector<std::string> IniLines(std::string text)
 {
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
-}
-
-std::vector<std::string> NonEmptyLines(const std::string& text)
-{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     std::vector<std::string> lines;
     std::istringstream in(text);
     std::string line;
+    std::string section;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            lines.push_back(line);
+        if (!line.empty() && line[0] == '[')
+            section = line.substr(1, line.find(']') - 1);
+        else if (line.find('=') != std::string::npos)
+            lines.push_back(section + "/" + line);
     }
     return lines;
 }
 
 } // namespace
 
-TEST(Settings, WithoutAFileTheDialogShowsTheDefaults)
+TEST(SettingsAbuse, StartsWithSaneValuesAndNeverWritesGarbage)
 {
-    RemoveSettingsFile();
-    StartMainWindow();
-    HWND dialog = OpenSettingsDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_FALSE(Ticked(dialog, IDC_SAVE_INI));
-    EXPECT_TRUE(Ticked(dialog, IDC_RECEIVE_BS));
-    EXPECT_FALSE(Ticked(dialog, IDC_RECEIVE_CS));
-    EXPECT_FALSE(Ticked(dialog, IDC_AUTO_FETCH));
-    EXPECT_TRUE(Ticked(dialog, IDC_CHECK_ALL));
-    EXPECT_EQ(Selected(dialog, IDC_DEFAULT_GENRE), "アニメ・特撮");
-    EXPECT_EQ(Selected(dialog, IDC_DEFAULT_TIME), "23:00～29:00");
-    EXPECT_EQ(Selected(dialog, IDC_DEFAULT_REGION), "東京");
-    EXPECT_EQ(Selected(dialog, IDC_DEFAULT_MINUTES), "5");
-    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DEFAULT_GENRE, CB_GETCOUNT, 0, 0), 15);
-    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DEFAULT_TIME, CB_GETCOUNT, 0, 0), 13);
-    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DEFAULT_REGION, CB_GETCOUNT, 0, 0), 47);
+    const std::string megabyteOfText(1 << 20, 'x');
+    std::string binary = "[section1]\r\nBS=";
+    for (int i = 0; i < 512; ++i)
+        binary += static_cast<char>((i * 37) & 0xFF);
+    const char tail[] = "\r\n[section2]\r\nRegion=3\r\n\r\r\n\0\0ago=\xFF\xFE\r\n";
+    binary += std::string(tail, sizeof tail - 1); // zero bytes included
+    // Site: the lines after the host. The values the file states or leaves to their defaults; -1: any sane one.
+    struct FileCase {
+        const char* Name;
+        std::string Text, Site;
+        int BS, CS, Region, Minutes, Connections;
+        bool ReadOnly = false;
+    };
+    const FileCase cases[] = {
+        {"not 0 is on", "[section1]\r\nBS=2\r\nCS=-1\r\n[section2]\r\nRegion=3\r\nago=30", "", 1, 1, 3, 30, 4},
+        {"huge numbers",
+         "[section1]\r\nini=99999999999\r\nBS=4294967296\r\nCS=99999999999999999999\r\nAuto=0\r\n[section2]\r\n"
+         "Genre=2147483648\r\nTime=4294967295\r\nRegion=99999999999\r\nago=100000",
+         "Connections=4294967297", -1, -1, 7, 5, -1},
+        {"negative numbers",
+         "[section1]\r\nBS=-1\r\nCS=-99\r\n[section2]\r\nGenre=-1\r\nTime=-13\r\nRegion=-2147483648\r\nago=-5",
+         "Connections=-3", -1, -1, -1, 5, 4},
+        {"text instead of numbers",
+         "[section1]\r\nBS=はい\r\nCS=yes\r\nAuto=\r\n[section2]\r\nGenre=アニメ\r\nTime=九時\r\nRegion=東京\r\nago=五分",
+         "Connections=four", 0, 0, 0, 5, 4},
+        {"missing sections, Connections 0", "", "Connections=0", 1, 0, 7, 5, 4},
+        {"sections without keys, Connections 8", "[section1]\r\n[section2]\r\n", "Connections=8", 1, 0, 7, 5, 8},
+        {"a line of 1 MB of digits",
+         "[section1]\r\nCS=0\r\n[section2]\r\nago=" + std::string(1 << 20, '7') + "\r\nRegion=3", "Connections=2",
+         1, 0, 3, -1, 2},
+        {"a line of 1 MB of text, Connections 9", "[section2]\r\n" + megabyteOfText + "\r\nRegion=12\r\n",
+         "Connections=9", 1, 0, 12, 5, 4},
+        {"bytes that are no text", binary, "", -1, -1, -1, -1, 4},
+        {"read-only", "[section1]\r\nini=1\r\nBS=0\r\n[section2]\r\nRegion=20\r\nago=15", "", 0, 0, 20, 15, 4, true},
+        {"read-only garbage", "[section2]\r\nGenre=-7\r\nago=abc\r\n" + megabyteOfText, "", 1, 0, 7, 5, 4, true},
+    };
+    // One case; a failed ASSERT returns here and the cleanup below still runs.
+    auto runCase = [&](const FileCase& c) {
+        WriteSettingsFileWithSite(c.Text, c.Site);
+        if (c.ReadOnly)
+            ASSERT_TRUE(SetFileAttributesA("telomi.ini", FILE_ATTRIBUTE_READONLY)) << c.Name;
+        const std::string before = ReadSettingsFile();
+        ASSERT_NE(StartMainWindow(), nullptr) << c.Name;
+        EXPECT_FALSE(RetrievalRunning) << c.Name << ": nothing asked for a retrieval";
+        for (HWND combo : {GenreCombo, TimeCombo, RegionCombo, DayCombo})
+            EXPECT_NE(Shown(combo), "") << c.Name << ": every list has a selection";
+        EXPECT_TRUE(MinutesBefore >= 1 && MinutesBefore <= 99999) << c.Name << ": " << MinutesBefore << " minutes";
+        EXPECT_EQ(Shown(MinutesEdit), std::to_string(MinutesBefore)) << c.Name;
+        EXPECT_TRUE(DetailConnections >= 1 && DetailConnections <= 8) << c.Name << ": " << DetailConnections;
+        const int expected[] = {c.BS, c.CS, c.Region, c.Minutes, c.Connections};
+        const int loaded[] = {ReceiveBS, ReceiveCS, RegionPos, MinutesBefore, DetailConnections};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(expected[i] < 0 || loaded[i] == expected[i]) << c.Name << ": value " << i << ": " << loaded[i];
+        EXPECT_EQ(std::string(SiteHost), SimulatorHost()) << c.Name;
+        // The dialog shows the same; OK without saving writes nothing.
+        HWND dialog = OpenSettingsDialog();
+        for (const auto& [id, control] : {std::pair{IDC_DEFAULT_GENRE, GenreCombo}, {IDC_DEFAULT_TIME, TimeCombo},
+                                          {IDC_DEFAULT_REGION, RegionCombo}, {IDC_DEFAULT_MINUTES, MinutesEdit}})
+            EXPECT_EQ(Shown(GetDlgItem(dialog, id)), Shown(control)) << c.Name << ", dialog item " << id;
+        Tick(dialog, IDC_SAVE_INI, false);
+        Ok(dialog);
+        EXPECT_TRUE(ReadSettingsFile() == before) << c.Name << ": the file was changed without saving ticked";
+        // OK with saving ticked: a read-only file stays as it was, any other
+        // gets the nine settings in effect, once each, and keeps the host.
+        dialog = OpenSettingsDialog();
+        Tick(dialog, IDC_SAVE_INI, true);
+        Tick(dialog, IDC_RECEIVE_CS, true);
+        Ok(dialog);
+        const std::string after = ReadSettingsFile();
+        if (c.ReadOnly) {
+            EXPECT_TRUE(after == before) << c.Name << ": a read-only file was written";
+            return;
+        }
+        auto n = [](int value) { return std::to_string(value); };
+        const std::string saved[] = {"section1/ini=1", "section1/BS=" + n(ReceiveBS), "section1/CS=1",
+                                     "section1/Auto=" + n(AutoFetch), "section1/chaeck=" + n(CheckAllOnDone),
+                                     "section2/Genre=" + n(GenrePos), "section2/Time=" + n(TimePos),
+                                     "section2/Region=" + n(RegionPos), "section2/ago=" + n(MinutesBefore),
+                                     "site/Host=" + SimulatorHost()};
+        const auto lines = IniLines(after);
+        for (const std::string& line : saved) {
+            const std::string key = line.substr(0, line.find('=') + 1);
+            auto sameKey = [&](const std::string& other) { return other.rfind(key, 0) == 0; };
+            EXPECT_EQ(std::count_if(lines.begin(), lines.end(), sameKey), 1) << c.Name << ": " << key;
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << c.Name << ": " << line;
+        }
+    };
 
-    // Esc and the close box do nothing: the dialog stays.
-    Command(dialog, IDCANCEL);
-    SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    PumpFor(20);
-    EXPECT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog));
-    DestroyWindow(dialog);
-    CloseMainWindow();
+    for (const FileCase& c : cases) {
+        runCase(c);
+        CloseMainWindow();
+        RemoveSettingsFile();
+    }
 }
 
-TEST(Settings, OkWritesTheFileInOrderOnlyWhileSavingIsTicked)
+TEST(Settings, TheDialogRunsModallyAndWritesTheFileInOrderOnlyWhileSavingIsTicked)
 {
     RemoveSettingsFile();
     StartMainWindow();
+    static bool OwnerDisabled, StayedOpen;
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND dialog = FindWindowA("#32770", "設定");
+        KillTimer(nullptr, timer);
+        OwnerDisabled = !IsWindowEnabled(MainWnd);
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        StayedOpen = IsWindowVisible(dialog);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageA(MainWnd, WM_COMMAND, IDC_SETTINGS, 0);
+    EXPECT_TRUE(OwnerDisabled) << "the owner is disabled while the dialog runs";
+    EXPECT_TRUE(StayedOpen) << "Esc and the close box do nothing";
+    EXPECT_EQ(FindWindowA("#32770", "設定"), nullptr);
 
     HWND dialog = OpenSettingsDialog();
+    std::string ticks;
+    for (int id : {IDC_SAVE_INI, IDC_RECEIVE_BS, IDC_RECEIVE_CS, IDC_AUTO_FETCH, IDC_CHECK_ALL})
+        ticks += IsDlgButtonChecked(dialog, id) == BST_CHECKED ? '1' : '0';
+    EXPECT_EQ(ticks, "01001") << "without a file only BS and check-all are ticked";
     Tick(dialog, IDC_RECEIVE_CS, true);
     Command(dialog, IDOK);
     EXPECT_EQ(GetFileAttributesA("telomi.ini"), INVALID_FILE_ATTRIBUTES) << "unticked 1004 writes nothing";
@@ -105,97 +191,38 @@ TEST(Settings, OkWritesTheFileInOrderOnlyWhileSavingIsTicked)
     DestroyWindow(dialog);
 
     dialog = OpenSettingsDialog();
-    EXPECT_FALSE(Ticked(dialog, IDC_RECEIVE_CS)) << "reopening brings back the file's value";
+    EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_RECEIVE_CS)) << "reopening brings back the file's value";
     Tick(dialog, IDC_SAVE_INI, true);
     Tick(dialog, IDC_RECEIVE_BS, false);
     Tick(dialog, IDC_AUTO_FETCH, true);
-    Choose(dialog, IDC_DEFAULT_REGION, "沖縄");
-    Choose(dialog, IDC_DEFAULT_TIME, "05:00～11:00");
-    Choose(dialog, IDC_DEFAULT_GENRE, "全て");
+    for (const auto& [id, label] : {std::pair{IDC_DEFAULT_REGION, "沖縄"}, {IDC_DEFAULT_TIME, "05:00～11:00"},
+                                    {IDC_DEFAULT_GENRE, "全て"}}) {
+        SendDlgItemMessageA(dialog, id, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(label));
+        Command(dialog, id, CBN_SELCHANGE);
+    }
     SetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, "12");
-    Command(dialog, IDOK);
-    DestroyWindow(dialog);
-    const std::vector<std::string> expected = {"[section1]", "ini=1", "BS=0", "CS=0", "Auto=1", "chaeck=1",
-                                               "[section2]", "Genre=14", "Time=0", "Region=46", "ago=12"};
-    EXPECT_EQ(NonEmptyLines(ReadSettingsFile()), expected);
+    Ok(dialog);
+    const std::vector<std::string> expected = {
+        "section1/ini=1",    "section1/BS=0",   "section1/CS=0",     "section1/Auto=1",  "section1/chaeck=1",
+        "section2/Genre=14", "section2/Time=0", "section2/Region=46", "section2/ago=12"};
+    EXPECT_EQ(IniLines(ReadSettingsFile()), expected);
 
     // Unticking 1004 stops saving but leaves the file as it is.
     dialog = OpenSettingsDialog();
-    EXPECT_TRUE(Ticked(dialog, IDC_SAVE_INI));
-    EXPECT_EQ(Selected(dialog, IDC_DEFAULT_REGION), "沖縄");
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_INI));
     Tick(dialog, IDC_SAVE_INI, false);
     Tick(dialog, IDC_RECEIVE_BS, true);
-    Command(dialog, IDOK);
-    DestroyWindow(dialog);
-    EXPECT_EQ(NonEmptyLines(ReadSettingsFile()), expected);
-    CloseMainWindow();
-    RemoveSettingsFile();
-}
+    Ok(dialog);
+    EXPECT_EQ(IniLines(ReadSettingsFile()), expected);
 
-TEST(Settings, MinutesRuleOnOk)
-{
-    struct Case {
-        const char* Typed;
-        int Minutes;
-    };
-    const Case cases[] = {{"12", 12}, {"", 5}, {"0", 5}, {"00", 5}, {"-3", 5}, {"7x", 5}, {"123456", 12345}};
-    RemoveSettingsFile();
-    StartMainWindow();
-    for (const Case& c : cases) {
-        HWND dialog = OpenSettingsDialog();
-        SetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, c.Typed);
-        Command(dialog, IDOK);
-        EXPECT_EQ(MinutesBefore, c.Minutes) << "typed " << c.Typed;
-        DestroyWindow(dialog);
+    // The minutes on OK: 1 to 99999, else 5; the field gives five characters.
+    const std::pair<const char*, int> minutes[] = {{"", 5}, {"0", 5}, {"-3", 5}, {"7x", 5}, {"123456", 12345}};
+    for (const auto& [typed, value] : minutes) {
+        dialog = OpenSettingsDialog();
+        SetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, typed);
+        Ok(dialog);
+        EXPECT_EQ(MinutesBefore, value) << "typed " << typed;
     }
     CloseMainWindow();
-}
-
-TEST(Settings, ReadingTheFile)
-{
-    struct Case {
-        const char* Name;
-        const char* Text;
-        bool BS, CS, Auto;
-        int Region, Minutes;
-    };
-    const Case cases[] = {
-        {"any value but 0 is on", "[section1]\r\nBS=2\r\nCS=-1\r\nAuto=0\r\n[section2]\r\nRegion=3\r\nago=30", true, true,
-         false, 3, 30},
-        {"missing sections give the defaults", "", true, false, false, 7, 5},
-        {"text and huge numbers give the defaults", "[section1]\r\nBS=abc\r\n[section2]\r\nRegion=99999999999\r\nago=-20",
-         false, false, false, 7, 5},
-    };
-    for (const Case& c : cases) {
-        WriteSettingsFile(c.Text);
-        LoadSettings();
-        EXPECT_EQ(bool(ReceiveBS), c.BS) << c.Name;
-        EXPECT_EQ(bool(ReceiveCS), c.CS) << c.Name;
-        EXPECT_EQ(bool(AutoFetch), c.Auto) << c.Name;
-        EXPECT_EQ(RegionPos, c.Region) << c.Name;
-        EXPECT_EQ(MinutesBefore, c.Minutes) << c.Name;
-        EXPECT_EQ(std::string(SiteHost), SimulatorHost()) << c.Name;
-    }
     RemoveSettingsFile();
-}
-
-TEST(Settings, TheButtonRunsTheDialogModallyUntilOk)
-{
-    RemoveSettingsFile();
-    StartMainWindow();
-    static bool SawDialog;
-    SawDialog = false;
-    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        HWND dialog = FindWindowA("#32770", "設定");
-        if (!dialog)
-            return;
-        KillTimer(nullptr, timer);
-        SawDialog = IsWindowEnabled(MainWnd) == FALSE;
-        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); // ignored
-        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-    });
-    SendMessageA(MainWnd, WM_COMMAND, IDC_SETTINGS, 0);
-    EXPECT_TRUE(SawDialog) << "the owner is disabled while the dialog runs";
-    EXPECT_EQ(FindWindowA("#32770", "設定"), nullptr);
-    CloseMainWindow();
 }

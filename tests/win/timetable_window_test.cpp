@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <tuple>
@@ -9,42 +10,52 @@
 #include "app/app_state.h"
 #include "res/resource.h"
 #include "tests/win/test_support.h"
+#include "views/detail_window.h"
+#include "views/search_address.h"
 #include "views/timetable_layout.h"
 
 namespace {
 
 constexpr uint32_t Black = 0, White = 0xFFFFFF, Hatch = 0xFCA654;
 constexpr int Width = 900, Height = 600; // the fixture's client size
+// Six hour columns from 5:00 in three rows; ＮＨＫ総合 is free from 6 to 7, 日本テレビ's two overlap from 6 to 7.
+enum { UpperLeft, Second, UpperRight, EarlyLong, LateLong, LowerLeft, LowerRight };
+const struct { const char* Station; int Start, End; } Listing[] = {{"ＮＨＫ総合", 5, 6}, {"ＮＨＫ総合", 7, 8},
+    {"ＮＨＫ総合", 9, 10}, {"日本テレビ", 5, 7}, {"日本テレビ", 6, 8}, {"ＴＢＳ", 5, 6}, {"ＴＢＳ", 9, 11}};
+std::vector<std::string> Opened; // addresses handed to the browser
 
-struct Programme { const char* Station; int Start, End, Day = 10; };
-// Three stations from 5:00 to 11:00, six hour columns; ＮＨＫ総合 is free from 6 to 7.
-const std::vector<Programme> Morning = {
-    {"ＮＨＫ総合", 5, 6}, {"ＮＨＫ総合", 7, 8}, {"日本テレビ", 5, 7}, {"日本テレビ", 7, 8}, {"ＴＢＳ", 9, 11}};
+const ProgrammeBox& Box(int programme) { return ProgrammeList[programme].Box; }
+POINT Centre(int p) { return {(Box(p).Left + Box(p).Right) / 2, (Box(p).Top + Box(p).Bottom) / 2}; }
+void Click(POINT at) { SendMessageA(TableWnd, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y)); }
+HWND Child(int id) { return GetDlgItem(DetailWnd, id); }
 
-void Add(const std::vector<Programme>& programmes)
+std::string Text(HWND window)
 {
-    for (const Programme& p : programmes) {
-        TELOMI* record = ProgrammeList.Append();
-        std::strcpy(record->Station, p.Station);
-        std::tie(record->Month, record->Day, record->StartHour, record->EndHour) = std::tuple(4, p.Day, p.Start, p.End);
-        ++ProgrammeCount;
-    }
+    char text[2048] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
 }
 
-std::pair<int, int> ClientSize()
+// Left, top, right and bottom on the screen, or in the client area of a given parent.
+std::array<int, 4> Rect(HWND window, HWND parent = nullptr)
 {
-    RECT client = {};
-    GetClientRect(TableWnd, &client);
-    return {client.right, client.bottom};
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
-void SetClientSize(int width, int height)
+// The timetable's client size, after setting it when given one.
+std::pair<int, int> ClientSize(int width = 0, int height = 0)
 {
-    RECT outer = {0, 0, width, height};
-    AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-    SetWindowPos(TableWnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    RECT rect = {0, 0, width, height};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    if (width)
+        SetWindowPos(TableWnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
     UpdateWindow(TableWnd);
+    GetClientRect(TableWnd, &rect);
+    return {rect.right, rect.bottom};
 }
 
 // The 0xRRGGBB colour at x, y of the client area drawn by WM_PRINTCLIENT into a white bitmap.
@@ -75,19 +86,25 @@ void CALLBACK ChooseFromMenu(HWND, UINT, UINT_PTR timer, DWORD)
     }
 }
 
-// An empty timetable painted once at its client size and not fitted.
+// The listing in a timetable painted once at its client size and not fitted, so every box is laid out.
 class Timetable : public testing::Test {
 protected:
     void SetUp() override
     {
         ProgrammeList.Clear();
         ProgrammeCount = 0;
+        for (const auto& p : Listing) {
+            TELOMI* r = ProgrammeList.Append();
+            std::strcpy(r->Station, p.Station);
+            std::tie(r->Month, r->Day, r->StartHour, r->EndHour) = std::tuple(4, 10, p.Start, p.End);
+            ++ProgrammeCount;
+        }
         TableLayout.fitPending = false;
         RegisterWindowClass(AppInstance, TableWndProc, "table", false);
         CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300, nullptr, nullptr,
                         AppInstance, nullptr);
-        SetClientSize(Width, Height);
-        ASSERT_EQ(ClientSize(), std::pair(Width, Height));
+        ASSERT_EQ(ClientSize(Width, Height), std::pair(Width, Height));
+        ASSERT_EQ(std::pair(TableLayout.hourCount, StationTable.size()), std::pair(6, size_t{3}));
     }
     void TearDown() override
     {
@@ -104,21 +121,18 @@ protected:
 
 TEST_F(Timetable, GridLinesAreBlackAndBoxesHatchedOverThem)
 {
-    Add(Morning);
     const auto at = PrintClient();
-    ASSERT_EQ(std::pair(TableLayout.hourCount, StationTable.size()), std::pair(6, size_t{3}));
     const int s = TableLayout.stationColumnWidth, t = TableLayout.headerHeight, u = TableLayout.hourWidth;
     const int q = StationTable[1].Top - StationTable[0].Top, row3 = StationTable[2].Top;
-    const ProgrammeBox first = ProgrammeList[0].Box, second = ProgrammeList[1].Box, spanning = ProgrammeList[2].Box,
-                       late = ProgrammeList[4].Box;
+    const ProgrammeBox first = Box(UpperLeft), spanning = Box(EarlyLong);
     const struct { const char* What; int X, Y; uint32_t Expected; } probes[] = {
         {"station column line", s, Height - 2, Black},
         {"line under the label band", s / 2, t, Black},
-        {"line between the last two rows", (second.Right + late.Left) / 2, row3, Black},
-        {"hour line in an empty row part", s + u, row3 + q / 2, Black},
+        {"line between the last two rows", (Box(Second).Right + Box(LowerRight).Left) / 2, row3, Black},
+        {"hour line in an empty row part", s + 2 * u, row3 + q / 2, Black},
         {"first half-hour mark", s + u / 2, 1, Black},
-        {"empty row part", s + u / 4, row3 + q / 2, White},
-        {"free hour between two boxes", (first.Right + second.Left) / 2, StationTable[0].Top + q / 2, White},
+        {"empty row part", s + 2 * u + u / 4, row3 + q / 2, White},
+        {"free hour between two boxes", (first.Right + Box(Second).Left) / 2, StationTable[0].Top + q / 2, White},
     };
     for (const auto& probe : probes)
         EXPECT_EQ(at(probe.X, probe.Y), probe.Expected) << probe.What;
@@ -133,33 +147,14 @@ TEST_F(Timetable, GridLinesAreBlackAndBoxesHatchedOverThem)
     EXPECT_GT(line, q / 6);
 }
 
-TEST_F(Timetable, NoListingOrAFullDayPaintsWithoutHourColumns)
-{
-    for (const int stations : {0, 1}) {
-        if (stations == 1) // 5:00 one day to 5:00 the next: exactly 24 hours
-            Add({{"ＮＨＫ総合", 5, 6}, {"ＮＨＫ総合", 4, 5, 11}});
-        const auto at = PrintClient();
-        EXPECT_EQ(std::pair(TableLayout.hourCount, TableLayout.stationCount), std::pair(0, stations));
-        // Only the station column's line and the band's; a station's name and row show below the band.
-        const int s = TableLayout.stationColumnWidth, t = TableLayout.headerHeight;
-        int wrong = 0;
-        for (int y = 0; y < (stations ? t : Height); ++y)
-            for (int x = stations ? s + 1 : 0; x < Width; ++x)
-                wrong += at(x, y) != ((x == s || y == t) ? Black : White);
-        EXPECT_EQ(wrong, 0) << stations;
-    }
-}
-
 TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
 {
-    Add(Morning);
     const struct { int Width, Height; bool ByMenu; } cases[] = {
         {1000, 500, false}, {1100, 700, false}, {800, 600, false}, {900, 451, false}, {1000, 500, true}};
     for (const auto& c : cases) {
-        SetClientSize(c.Width, c.Height);
-        ASSERT_EQ(ClientSize(), std::pair(c.Width, c.Height));
-        RECT before, after;
-        GetWindowRect(TableWnd, &before);
+        SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height);
+        ASSERT_EQ(ClientSize(c.Width, c.Height), std::pair(c.Width, c.Height));
+        const auto before = Rect(TableWnd);
         // Each pass works from the measures of the paint before it.
         const int n = TableLayout.hourCount, r = TableLayout.stationCount;
         const int w1 = FitClientWidth(c.Width, c.Width / 10, n), h1 = FitClientHeight(c.Height, c.Height / 20, r);
@@ -171,14 +166,12 @@ TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
             EXPECT_EQ(std::pair(MenuRect.left, MenuRect.top), std::pair(pointer.x, pointer.y)) << "menu at the pointer";
         } else {
             SendMessageA(TableWnd, WM_LBUTTONDBLCLK, 0, 0);
-            EXPECT_EQ(ClientSize(), std::pair(w1, h1)) << c.Width << "x" << c.Height;
+            EXPECT_EQ(ClientSize(), std::pair(w1, h1));
         }
         PumpFor(300);
-        EXPECT_EQ(ClientSize(), std::pair(FitClientWidth(w1, w1 / 10, n), FitClientHeight(h1, h1 / 20, r)))
-            << c.Width << "x" << c.Height;
+        EXPECT_EQ(ClientSize(), std::pair(FitClientWidth(w1, w1 / 10, n), FitClientHeight(h1, h1 / 20, r)));
         EXPECT_FALSE(KillTimer(TableWnd, 1)) << "the fit timer keeps running";
-        GetWindowRect(TableWnd, &after);
-        EXPECT_EQ(std::pair(after.left, after.top), std::pair(before.left, before.top));
+        EXPECT_EQ(std::pair(Rect(TableWnd)[0], Rect(TableWnd)[1]), std::pair(before[0], before[1])) << "moved";
     }
 }
 
@@ -186,19 +179,115 @@ TEST_F(Timetable, OneWindowThatFitsAfterEachOpeningButNotOnAHandResize)
 {
     RemoveSettingsFile();
     StartMainWindow();
-    Add(Morning);
     HWND window = TableWnd;
     SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
     EXPECT_EQ(TableWnd, window) << "a second window was made";
-    SetClientSize(1000, 500); // not a size a fit keeps
+    ClientSize(1000, 500); // not a size a fit keeps
     PumpFor(200);
     EXPECT_EQ(ClientSize(), std::pair(1000, 500));
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TableLayout.fitPending && StationTable.empty()) << "closing forgets the layout";
     SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
-    EXPECT_NE(TableWnd, window);
-    EXPECT_FALSE(TableLayout.fitPending) << "an opened window fits";
+    EXPECT_TRUE(TableWnd != window && !TableLayout.fitPending) << "a new window, fitted";
     PumpFor(100);
     CloseMainWindow();
     EXPECT_FALSE(IsWindow(TableWnd));
+}
+
+// The last box strictly around the click wins; its detail window, a third of the timetable, opens beside
+// the click towards the middle, the placement standing in for the client area's screen origin.
+TEST_F(Timetable, ClickOpensTheDetailsOfTheLastBoxAroundItBesideIt)
+{
+    const auto expectBeside = [](POINT click) {
+        const auto [w, h] = ClientSize();
+        WINDOWPLACEMENT placement = {sizeof placement, 0, 0, {}, {}, {}};
+        GetWindowPlacement(TableWnd, &placement);
+        const RECT& normal = placement.rcNormalPosition;
+        const bool maximised = placement.showCmd == SW_SHOWMAXIMIZED;
+        const POINT origin = maximised ? placement.ptMaxPosition : POINT{normal.right - w, normal.bottom - h};
+        const int x = origin.x + (click.x > w / 2 ? click.x - w / 3 : click.x);
+        const int y = origin.y + (click.y > h / 2 ? click.y - h / 3 : click.y);
+        EXPECT_EQ(Rect(DetailWnd), (std::array{x, y, x + w / 3, y + h / 3})) << (maximised ? "maximised" : "");
+        EXPECT_EQ(GetWindowLongA(DetailWnd, GWL_STYLE) & (WS_POPUP | WS_THICKFRAME | WS_VISIBLE | WS_CAPTION),
+                  WS_POPUP | WS_THICKFRAME | WS_VISIBLE);
+    };
+    const ProgrammeBox first = Box(UpperLeft), early = Box(EarlyLong), late = Box(LateLong);
+    const POINT middle = Centre(UpperLeft);
+    const int row = (early.Top + early.Bottom) / 2;
+    ProgrammeList.Append()->Box = ProgrammeBox{0, 0, Width, Height}; // still being filled, behind ProgrammeCount
+    const struct { POINT At; int32_t Expected; } cases[] = {
+        {middle, UpperLeft}, {{first.Left + 1, first.Top + 1}, UpperLeft},
+        {{first.Right - 1, first.Bottom - 1}, UpperLeft}, {{first.Left, middle.y}, NoProgramme},
+        {{first.Right, middle.y}, NoProgramme}, {{middle.x, first.Top}, NoProgramme},
+        {{middle.x, first.Bottom}, NoProgramme}, {{(first.Right + Box(Second).Left) / 2, middle.y}, NoProgramme},
+        {{(early.Left + late.Left) / 2, row}, EarlyLong}, {{(late.Left + early.Right) / 2, row}, LateLong},
+        {{(early.Right + late.Right) / 2, row}, LateLong}, {Centre(UpperRight), UpperRight},
+        {Centre(LowerLeft), LowerLeft}, {Centre(LowerRight), LowerRight}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "click at " << c.At.x << "," << c.At.y);
+        Click(middle);
+        HWND previous = DetailWnd;
+        Click(c.At);
+        EXPECT_TRUE(previous && !IsWindow(previous)) << "the open detail window closes first";
+        EXPECT_EQ(std::tuple(SelectedProgramme, DetailWnd ? GetWindow(DetailWnd, GW_OWNER) : nullptr),
+                  std::tuple(c.Expected, c.Expected == NoProgramme ? nullptr : TableWnd));
+        if (DetailWnd)
+            expectBeside(c.At);
+    }
+    ShowWindow(TableWnd, SW_MAXIMIZE);
+    UpdateWindow(TableWnd);
+    Click(Centre(LowerRight));
+    ASSERT_EQ(SelectedProgramme, LowerRight);
+    expectBeside(Centre(LowerRight));
+}
+
+// The field counts its selection in characters; the 99-byte limit counts code
+// page 932 bytes, two for each Japanese character.
+TEST_F(Timetable, DetailsShowTheTextCutAt1023BytesAndSearchTheSelectionAsUtf8)
+{
+    TELOMI& w = ProgrammeList[UpperLeft];
+    for (const auto& [field, text] : {std::pair(w.StartText, "05:00"), {w.EndText, "06:00"}, {w.Title, "日本の天気"},
+                                     {w.Subtitle, "全国"}, {w.Performers, "気象予報士"}})
+        std::strcpy(field, text);
+    std::memset(w.Other, 'o', sizeof w.Other - 1);
+    Click(Centre(UpperLeft));
+    const std::string details =
+        "05:00～06:00\r\nＮＨＫ総合\r\n日本の天気\r\n全国\r\n気象予報士\r\n" + std::string(999, 'o');
+    EXPECT_EQ(Text(Child(IDC_DETAIL_TEXT)), details.substr(0, 1023));
+    EXPECT_EQ(GetWindowLongA(Child(IDC_DETAIL_TEXT), GWL_STYLE) & (ES_MULTILINE | ES_READONLY), ES_MULTILINE);
+    // After a resize the field fills the window above the Google button, then Wikipedia, 20 pixels each.
+    SetWindowPos(DetailWnd, nullptr, 0, 0, 420, 333, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client;
+    GetClientRect(DetailWnd, &client);
+    const int cw = client.right, ch = client.bottom;
+    EXPECT_EQ(std::tuple(Rect(Child(IDC_DETAIL_TEXT), DetailWnd), Rect(Child(IDC_GOOGLE), DetailWnd),
+                         Rect(Child(IDC_WIKIPEDIA), DetailWnd)),
+              std::tuple(std::array{0, 0, cw, ch - 40}, std::array{0, ch - 40, cw, ch - 20},
+                         std::array{0, ch - 20, cw, ch}));
+    EXPECT_EQ(Text(Child(IDC_GOOGLE)) + "|" + Text(Child(IDC_WIKIPEDIA)), "Googleで検索|Wikipediaで検索");
+
+    const int title = static_cast<int>(std::u16string(u"05:00～06:00\r\nＮＨＫ総合\r\n").size());
+    const std::string letters(120, 'a');
+    std::string kana;
+    for (int i = 0; i < 50; ++i)
+        kana += "あ";
+    const struct { const char* Text; int Start, End, Button; std::vector<std::string> Opened; } cases[] = {
+        {nullptr, title, title + 5, IDC_GOOGLE,
+         {SearchEnginePrefix + std::string("%E6%97%A5%E6%9C%AC%E3%81%AE%E5%A4%A9%E6%B0%97")}}, // 日本の天気
+        {nullptr, title, title, IDC_GOOGLE, {}},
+        {letters.c_str(), 0, 100, IDC_GOOGLE, {}},
+        {letters.c_str(), 10, 109, IDC_WIKIPEDIA, {EncyclopediaPrefix + letters.substr(0, 99)}},
+        {kana.c_str(), 0, 50, IDC_WIKIPEDIA, {}}, // 100 bytes
+    };
+    OpenInBrowser = [](const char* address) { Opened.push_back(address); };
+    for (const auto& c : cases) {
+        Opened.clear();
+        if (c.Text)
+            SetWindowTextA(Child(IDC_DETAIL_TEXT), c.Text);
+        SendMessageA(Child(IDC_DETAIL_TEXT), EM_SETSEL, c.Start, c.End);
+        SendMessageA(Child(c.Button), BM_CLICK, 0, 0);
+        EXPECT_EQ(Opened, c.Opened) << c.Start << "-" << c.End;
+    }
+    SendMessageA(DetailWnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(DetailWnd, nullptr);
 }
