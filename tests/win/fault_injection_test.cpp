@@ -146,10 +146,12 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
                               << ", unchanged " << unchanged << ", as the site's " << sitesOwn;
             }
         }
-        if (c.AllLinksTaken)
+        if (c.AllLinksTaken) {
             EXPECT_EQ(ProgrammeCount, static_cast<int>(truth.size())) << where << ": every link gave a record";
-        if (c.MostPagesArrive)
+        }
+        if (c.MostPagesArrive) {
             EXPECT_GT(withPage, ProgrammeCount * 9 / 10) << where << ": most detail pages arrived in the end";
+        }
 
         ASSERT_TRUE(simulatorUp()) << where;
         if (c.WithBS) {

@@ -81,15 +81,17 @@ TEST(MainWindow, CreatesItsControlsInOrderAndLaysThemOutForEachClientSize)
         char name[64] = {};
         GetClassNameA(c.Control, name, sizeof name);
         EXPECT_STRCASEEQ(name, c.Class) << row;
-        if (c.Text)
+        if (c.Text) {
             EXPECT_EQ(TextOf(c.Control), c.Text) << row;
+        }
         // Edit fields turn WS_BORDER into a client edge and drop-down lists
         // keep WS_VSCROLL for their list, so those bits do not show here.
         const DWORD shown = c.Style & ~(WS_BORDER | WS_VSCROLL);
         EXPECT_EQ(GetWindowLongA(c.Control, GWL_STYLE) & shown, shown) << row;
         EXPECT_EQ(GetDlgCtrlID(c.Control), c.Id) << row;
-        if (row > 0)
+        if (row > 0) {
             EXPECT_EQ(GetWindow(controls[row - 1].Control, GW_HWNDNEXT), c.Control) << row << ": Z order as created";
+        }
     }
     // Eight columns: a ninth has no text.
     const char* headers[] = {"タイトル", "サブタイトル", "放送局", "日にち", "開始時間", "終了時間", "出演", "その他", ""};
@@ -194,8 +196,9 @@ TEST(Sorting, EachColumnRemembersItsDirectionAndComparesBytesUnsigned)
         std::vector<std::string> texts;
         for (int row = 0; row < ListRowCount(MainListView); ++row)
             texts.push_back(ListText(MainListView, row, click.Column));
-        if (!click.Expected.empty())
+        if (!click.Expected.empty()) {
             EXPECT_EQ(texts, click.Expected) << click.Name;
+        }
     }
     CloseMainWindow();
 }

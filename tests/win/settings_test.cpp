@@ -104,8 +104,9 @@ TEST(SettingsAbuse, StartsWithSaneValuesAndNeverWritesGarbage)
     // One case; a failed ASSERT returns here and the cleanup below still runs.
     auto runCase = [&](const FileCase& c) {
         WriteSettingsFileWithSite(c.Text, c.Site);
-        if (c.ReadOnly)
+        if (c.ReadOnly) {
             ASSERT_TRUE(SetFileAttributesA("telomi.ini", FILE_ATTRIBUTE_READONLY)) << c.Name;
+        }
         const std::string before = ReadSettingsFile();
         ASSERT_NE(StartMainWindow(), nullptr) << c.Name;
         EXPECT_FALSE(RetrievalRunning) << c.Name << ": nothing asked for a retrieval";

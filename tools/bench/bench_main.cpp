@@ -494,8 +494,8 @@ int main(int argc, char** argv)
                 wall[1] / limit[1], mostInFlight, fewestShowsPerSecond, longestWait, peakMb, peakWithTableMb,
                 consistent);
     const bool fast = latency == 0 ? wall[1] <= wall[0] : wall[1] <= 1.3 * limit[1] && speedup >= 2.5;
-    // Four times a second: no row waits longer than a quarter second to be seen.
-    const bool shown = longestWait <= 250 && neverShown == 0;
+    // New rows reach the list at least four times a second, and none is left out.
+    const bool shown = fewestShowsPerSecond >= 4 && neverShown == 0;
     std::printf("GOAL latency %d ms: %s: %s; rows shown at least 4 times a second: %s\n", latency,
                 latency == 0 ? "k=4 not slower than k=1" : "k=4 within 1.3 x the limit and 2.5 x faster than k=1",
                 fast ? "met" : "NOT met", shown ? "met" : "NOT met");
