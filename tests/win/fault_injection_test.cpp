@@ -79,9 +79,7 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
                                   "Connections=" + std::to_string(connections));
         StartMainWindow();
         ASSERT_EQ(DetailConnections, connections) << where;
-        for (const auto& [combo, label] : {std::pair{TimeCombo, "19:00～25:00"}, {GenreCombo, "全て"},
-                                           {RegionCombo, "東京"}, {DayCombo, "今日"}})
-            SendMessageA(combo, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(label));
+        ChooseTokyoEvening();
         EmptyPageCount = 0;
         SimulatorGet(std::string("/_control?") + c.Before);
         const DWORD started = GetTickCount();

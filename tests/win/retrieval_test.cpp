@@ -23,20 +23,11 @@ std::string Grid(const char* region)
 }
 const std::string Tokyo = Grid("0002"), Bs = Grid("3001"), Cs = Grid("3003");
 
-void Choose(HWND combo, const char* label)
-{
-    SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)),
-                 0);
-}
-
 void StartTokyoEvening(const std::string& settings, int connections = 4)
 {
     WriteSettingsFileWithSite(settings, "Connections=" + std::to_string(connections));
     StartMainWindow();
-    Choose(TimeCombo, "19:00～25:00");
-    Choose(GenreCombo, "全て");
-    Choose(RegionCombo, "東京");
-    Choose(DayCombo, "今日");
+    ChooseTokyoEvening();
     EmptyPageCount = 0;
     SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
 }
@@ -89,13 +80,6 @@ void ExpectPrefixOfTruth(const std::vector<std::vector<std::string>>& truth, con
             ADD_FAILURE() << what << ": record or row " << i << " is not the site's " << truth[i][0];
         }
     }
-}
-
-int MaxInFlight()
-{
-    const std::string stats = SimulatorGet("/_stats");
-    const size_t at = stats.find("\"max_in_flight\":");
-    return at == std::string::npos ? -1 : std::atoi(stats.c_str() + at + 16);
 }
 
 // Watches the list view: when it first shows more rows than before (a paint,
@@ -235,7 +219,7 @@ TEST(Retrieval, NeverMoreFetchesAtOnceThanConnections)
         ASSERT_TRUE(WaitForRetrieval(60000));
         EXPECT_GT(ProgrammeCount, 50);
         CloseMainWindow();
-        const int most = MaxInFlight();
+        const long long most = SimulatorNumber("/_stats", "max_in_flight");
         EXPECT_LE(most, k) << "grid and detail pages at once with " << k << " connections";
         EXPECT_GE(most, 2) << "the detail pages were fetched one at a time with " << k << " connections";
     }
@@ -250,7 +234,7 @@ TEST(Retrieval, ASecondPressWhileRunningChangesNothing)
     HWND progress = ProgressWnd;
     ASSERT_TRUE(PumpUntil([] { return ProgrammeCount >= 2; }, 30000));
     const int before = ProgrammeCount;
-    Choose(RegionCombo, "沖縄");
+    SelectLabel(RegionCombo, "沖縄");
     SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
     EXPECT_EQ(ProgressWnd, progress) << "no second progress window";
     EXPECT_GE(ProgrammeCount, before) << "nothing was emptied";

@@ -28,6 +28,14 @@ std::string SimulatorGet(const std::string& path)
     return body;
 }
 
+long long SimulatorNumber(const std::string& path, const char* key)
+{
+    const std::string json = SimulatorGet(path);
+    const std::string quoted = std::string("\"") + key + "\":";
+    const size_t at = json.find(quoted);
+    return at == std::string::npos ? -1 : std::atoll(json.c_str() + at + quoted.size());
+}
+
 void ResetSimulator()
 {
     SimulatorGet("/_control?reset=1");
@@ -125,6 +133,20 @@ void CloseMainWindow()
     MSG quit;
     while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+void SelectLabel(HWND combo, const char* label)
+{
+    SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)),
+                 0);
+}
+
+void ChooseTokyoEvening()
+{
+    SelectLabel(TimeCombo, "19:00～25:00");
+    SelectLabel(GenreCombo, "全て");
+    SelectLabel(RegionCombo, "東京");
+    SelectLabel(DayCombo, "今日");
 }
 
 std::string ListText(HWND list, int row, int column)

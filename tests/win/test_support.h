@@ -14,6 +14,8 @@ std::string SimulatorHost();
 std::string SimulatorGet(const std::string& path);
 // Clears the simulator's faults and request log.
 void ResetSimulator();
+// A number in the simulator's JSON answer to a path (e.g. "/_stats"), or -1.
+long long SimulatorNumber(const std::string& path, const char* key);
 // The request log: paths in arrival order.
 std::vector<std::string> SimulatorLog();
 
@@ -32,6 +34,11 @@ HWND StartMainWindow();
 void CloseMainWindow();
 // Waits until the worker has finished its end steps.
 bool WaitForRetrieval(int timeoutMilliseconds);
+
+// Selects the entry with exactly this text in a drop-down list.
+void SelectLabel(HWND combo, const char* label);
+// Selects today, 19:00 to 25:00, all genres and Tokyo in the main window.
+void ChooseTokyoEvening();
 
 // Text of a list-view cell, as a user would read it.
 std::string ListText(HWND list, int row, int column);

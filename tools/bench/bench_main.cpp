@@ -44,13 +44,6 @@ double Now()
     return static_cast<double>(counter.QuadPart) / ticksPerMs;
 }
 
-long long JsonNumber(const std::string& json, const char* key)
-{
-    const std::string quoted = std::string("\"") + key + "\":";
-    const size_t at = json.find(quoted);
-    return at == std::string::npos ? -1 : std::atoll(json.c_str() + at + quoted.size());
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -124,14 +117,7 @@ void ChooseTokyoEveningAllGenres(int connections)
 {
     WriteSettingsFileWithSite("[section1]\r\nBS=1\r\nCS=1\r\nchaeck=1", "Connections=" + std::to_string(connections));
     StartMainWindow();
-    auto choose = [](HWND combo, const char* label) {
-        SendMessageA(combo, CB_SETCURSEL,
-                     SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)), 0);
-    };
-    choose(TimeCombo, "19:00～25:00");
-    choose(GenreCombo, "全て");
-    choose(RegionCombo, "東京");
-    choose(DayCombo, "今日");
+    ChooseTokyoEvening();
     BuildRequests(GenreCombo, TimeCombo, RegionCombo, DayCombo, RequestList);
     PumpFor(200);
 }
@@ -186,9 +172,8 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     watcher.join();
     run.WallMs = ended - pressed;
 
-    const std::string stats = SimulatorGet("/_stats");
-    run.Bytes = JsonNumber(stats, "bytes_sent");
-    run.MaxInFlight = static_cast<int>(JsonNumber(stats, "max_in_flight"));
+    run.Bytes = SimulatorNumber("/_stats", "bytes_sent");
+    run.MaxInFlight = static_cast<int>(SimulatorNumber("/_stats", "max_in_flight"));
     for (const std::string& path : SimulatorLog()) {
         run.GridPages += path.rfind("/program/gridNormal.php", 0) == 0;
         run.DetailPages += path.rfind("/genre/detail.php3", 0) == 0;
@@ -431,7 +416,7 @@ int main(int argc, char** argv)
     }
     AppInstance = GetModuleHandleA(nullptr);
     InitCommonControls();
-    const int latency = static_cast<int>(JsonNumber(SimulatorGet("/_control"), "latency_ms"));
+    const int latency = static_cast<int>(SimulatorNumber("/_control", "latency_ms"));
     std::printf("LATENCY %d ms, host %s\n", latency, SimulatorHost().c_str());
 
     // A request's own time, one after the other with the latency set to 0
