@@ -1,30 +1,25 @@
-#include "app/app_state.h"
+#include "app/main_window.h"
 
 #include <commctrl.h>
-#include <process.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "app/app_state.h"
 #include "app/choice_lists.h"
 #include "app/reminders.h"
 #include "app/settings.h"
-#include "fetch/progress_window.h"
-#include "fetch/request_list.h"
-#include "fetch/retrieval_worker.h"
+#include "fetch/retrieval.h"
+#include "fetch/site_source.h"
+#include "fetch/window_class.h"
+#include "listing/row_texts.h"
 #include "res/resource.h"
 #include "views/timetable_window.h"
+#include "xmltv/xmltv_source.h"
 
 namespace {
 
 const char* const ColumnHeaders[8] = {"タイトル", "サブタイトル", "放送局", "日にち",
                                       "開始時間", "終了時間", "出演", "その他"};
-
-HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int id)
-{
-    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
-}
 
 void InsertColumns(int listWidth)
 {
@@ -106,36 +101,53 @@ void PaintMinutesLabel(HWND window)
     EndPaint(window, &paint);
 }
 
-void StartRetrieval(HWND window)
+LocalClock LocalNow()
 {
-    // One retrieval at a time: a second one would empty the list under the worker.
-    if (RetrievalRunning)
-        return;
-    RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
-    ProgressWnd = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  MainClientRect.right / 3, MainClientRect.bottom / 5, window, nullptr,
-                                  AppInstance, nullptr);
-    if (!ProgressWnd)
-        return;
-    ShowWindow(ProgressWnd, SW_SHOW);
-    UpdateWindow(ProgressWnd);
-    ProgrammeCount = 0;
-    PageStartCount = 0;
-    RowCount = 0;
-    ProgrammeList.Clear();
-    SendMessageA(MainListView, LVM_DELETEALLITEMS, 0, 0);
-    BuildRequests(GenreCombo, TimeCombo, RegionCombo, DayCombo, RequestList);
-    AbortFlag = false;
-    RetrievalRunning = true;
-    if (_beginthread(RetrievalWorker, 0, &RequestList) == static_cast<uintptr_t>(-1)) {
-        RetrievalRunning = false;
-        DestroyWindow(ProgressWnd);
-    }
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    return {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
+}
+
+// The site's addresses from the four lists and the clock, and the settings
+// as they are now: the walk keeps this copy.
+SiteSettings CurrentSiteSettings()
+{
+    SiteSettings settings = {};
+    std::strcpy(settings.Host, SiteHost);
+    settings.Connections = DetailConnections;
+    settings.ReceiveBS = ReceiveBS != 0;
+    settings.ReceiveCS = ReceiveCS != 0;
+    const RequestChoices choices = {SelectedChoice(GenreCombo), SelectedChoice(TimeCombo),
+                                    SelectedChoice(RegionCombo), SelectedChoice(DayCombo)};
+    const LocalClock now = LocalNow();
+    settings.Year = BroadcastDate(now, choices.Day).Year;
+    BuildRequestAddresses(choices, now, SiteHost, settings.Requests);
+    return settings;
+}
+
+XmltvSettings CurrentXmltvSettings()
+{
+    XmltvSettings settings;
+    settings.Address = XmltvAddress;
+    settings.Request = {LocalNow(), SelectedChoice(DayCombo), SelectedChoice(TimeCombo), SelectedChoice(GenreCombo),
+                        SplitChannelList(XmltvChannels)};
+    return settings;
+}
+
+// From the XMLTV document when the settings name one, else from the site.
+void FetchListings(HWND window)
+{
+    const RetrievalView view = {window, MainListView, MainClientRect, CheckAllOnDone != 0};
+    if (XmltvAddress[0])
+        StartRetrieval(view, MakeXmltvSource(CurrentXmltvSettings()));
+    else
+        StartRetrieval(view, MakeSiteSource(CurrentSiteSettings()));
 }
 
 void OpenTimetable()
 {
-    if (FindWindowA("table", nullptr)) {
+    // Only this program's own timetable: the handle is cleared when it closes.
+    if (TableWnd && IsWindow(TableWnd)) {
         SetForegroundWindow(TableWnd);
         return;
     }
@@ -152,7 +164,7 @@ void OnCommand(HWND window, int id)
 {
     switch (id) {
     case IDC_FETCH:
-        StartRetrieval(window);
+        FetchListings(window);
         break;
     case IDC_REMINDER:
         SwitchReminders();
@@ -169,42 +181,12 @@ void OnCommand(HWND window, int id)
     }
 }
 
-// Kept outside the comparison so the sort does not build buffers per call.
-char LeftText[30];
-char RightText[30];
-LVFINDINFOA FindByData;
-
+// Item data is the record's index, so the rows are compared by their records
+// and the list is never asked for texts while it sorts.
 int CALLBACK CompareRows(LPARAM leftData, LPARAM rightData, LPARAM column)
 {
-    FindByData.flags = LVFI_PARAM;
-    FindByData.lParam = leftData;
-    const int leftRow = static_cast<int>(
-        SendMessageA(MainListView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&FindByData)));
-    FindByData.lParam = rightData;
-    const int rightRow = static_cast<int>(
-        SendMessageA(MainListView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&FindByData)));
-
-    LVITEMA item = {};
-    item.iSubItem = static_cast<int>(column);
-    item.cchTextMax = sizeof LeftText;
-    item.pszText = LeftText;
-    LeftText[0] = '\0';
-    SendMessageA(MainListView, LVM_GETITEMTEXTA, leftRow, reinterpret_cast<LPARAM>(&item));
-    item.pszText = RightText;
-    RightText[0] = '\0';
-    SendMessageA(MainListView, LVM_GETITEMTEXTA, rightRow, reinterpret_cast<LPARAM>(&item));
-
-    int result = 0;
-    for (size_t i = 0;; ++i) {
-        const auto left = static_cast<unsigned char>(LeftText[i]);
-        const auto right = static_cast<unsigned char>(RightText[i]);
-        if (left != right) {
-            result = left < right ? -1 : 1;
-            break;
-        }
-        if (left == 0)
-            break;
-    }
+    const int result = CompareRowTexts(ProgrammeList[static_cast<size_t>(leftData)],
+                                       ProgrammeList[static_cast<size_t>(rightData)], static_cast<int>(column));
     return SortOrder[column] == 1 ? result : -result;
 }
 
@@ -221,6 +203,8 @@ void SortOnColumnClick(WPARAM controlId, const NMHDR* header)
 
 void ShutDown(HWND window)
 {
+    // The worker writes into the records and sends to these windows: it ends first.
+    EndRetrieval();
     for (HWND control : {MainListView, FetchButton, ReminderButton, TableButton, TrayButton, SettingsButton,
                          MinutesEdit, GenreCombo, TimeCombo, RegionCombo, DayCombo})
         DestroyWindow(control);
@@ -256,6 +240,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         RemindOfProgramme(wParam);
+        return 0;
+    case WM_RETRIEVALREPORT:
+        ShowRetrievalReport(window);
         return 0;
     case WM_TRAYICON:
         if (lParam != WM_LBUTTONDBLCLK)

@@ -9,6 +9,8 @@
 
 #include "app/app_state.h"
 #include "app/reminder_delay.h"
+#include "fetch/window_class.h"
+#include "listing/programme.h"
 #include "app/settings.h"
 #include "res/resource.h"
 
@@ -29,11 +31,11 @@ std::vector<uint8_t> ReminderMarks;
 // MinutesBefore later, which only the caption follows.
 int ArmedMinutes = 0;
 
-WallClock LocalNow()
+LocalClock LocalNow()
 {
     SYSTEMTIME local;
     GetLocalTime(&local);
-    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
+    return {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
 }
 
 // The row follows the programme by its item data, wherever sorting put it.
@@ -50,7 +52,7 @@ bool RowTicked(int32_t programme)
     return ((state & LVIS_STATEIMAGEMASK) >> 12) != 1;
 }
 
-int64_t DelayOf(const WallClock& now, size_t programme, int minutesBefore)
+int64_t DelayOf(const LocalClock& now, size_t programme, int minutesBefore)
 {
     const TELOMI& record = ProgrammeList[programme];
     return ReminderDelay(now, record.Month, record.Day, record.StartHour, record.StartMinute, minutesBefore);
@@ -131,7 +133,7 @@ void SwitchReminders()
 
 void ArmReminders(int minutesBefore)
 {
-    const WallClock now = LocalNow();
+    const LocalClock now = LocalNow();
     const int32_t count = ProgrammeCount;
     ReminderMarks.assign(static_cast<size_t>(count > 0 ? count : 0), 0);
     ArmedMinutes = minutesBefore;
@@ -191,7 +193,7 @@ void RecomputeReminders()
         return;
     // Timers counted elapsed time, which a sleep or a clock change falsifies:
     // everything is derived again from the wall clock.
-    const WallClock now = LocalNow();
+    const LocalClock now = LocalNow();
     const int32_t count = ProgrammeCount;
     const size_t known = std::min(ReminderMarks.size(), static_cast<size_t>(count > 0 ? count : 0));
     std::vector<size_t> dueNow;

@@ -55,6 +55,7 @@ void InitialiseDialog(HWND dialog)
     FillTimeList(GetDlgItem(dialog, IDC_DEFAULT_TIME), TimePos);
     FillRegionList(GetDlgItem(dialog, IDC_DEFAULT_REGION), RegionPos);
     SetDlgItemInt(dialog, IDC_DEFAULT_MINUTES, static_cast<UINT>(MinutesBefore), TRUE);
+    SetDlgItemTextA(dialog, IDC_XMLTV_ADDRESS, XmltvAddress);
 }
 
 bool Ticked(HWND dialog, int id)
@@ -67,6 +68,7 @@ void ConfirmDialog(HWND dialog)
     char minutes[6] = {};
     GetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, minutes, sizeof minutes);
     MinutesBefore = ParseMinutes(minutes);
+    GetDlgItemTextA(dialog, IDC_XMLTV_ADDRESS, XmltvAddress, sizeof XmltvAddress);
     if (WriteIni)
         SaveSettings();
     EndDialog(dialog, 1);
@@ -97,6 +99,8 @@ void LoadSettings()
     GetPrivateProfileStringA("site", "Host", "127.0.0.1:8080", SiteHost, sizeof SiteHost, SettingsFile);
     const int connections = static_cast<int>(GetPrivateProfileIntA("site", "Connections", 4, SettingsFile));
     DetailConnections = connections >= 1 && connections <= 8 ? connections : 4;
+    GetPrivateProfileStringA("xmltv", "Address", "", XmltvAddress, sizeof XmltvAddress, SettingsFile);
+    GetPrivateProfileStringA("xmltv", "Channels", "", XmltvChannels, sizeof XmltvChannels, SettingsFile);
 }
 
 void SaveSettings()
@@ -115,6 +119,8 @@ void SaveSettings()
     WriteNumber("Time", TimePos);
     WriteNumber("Region", RegionPos);
     WriteNumber("ago", MinutesBefore);
+    // An emptied address removes the key: the site is the source again.
+    WritePrivateProfileStringA("xmltv", "Address", XmltvAddress[0] ? XmltvAddress : nullptr, SettingsFile);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

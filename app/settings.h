@@ -5,10 +5,11 @@
 
 extern const char* const SettingsFile;
 
-// Reads the nine settings and the site's host; a missing file, section or key
+// Reads the nine settings, the site's host and the XMLTV source; a missing file, section or key
 // gives the default, and a value outside its range gives the default too.
 void LoadSettings();
-// Writes the nine settings in their order; the host is never written.
+// Writes the nine settings in their order and the XMLTV address; the host,
+// the connections and the channels are never written.
 void SaveSettings();
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,4 +1,6 @@
 #include "app/app_state.h"
+#include "app/main_window.h"
+#include "fetch/window_class.h"
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand, const char* className)
 {

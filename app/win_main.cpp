@@ -1,4 +1,4 @@
-#include "app/app_state.h"
+#include "app/main_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -37,11 +38,6 @@ DetailPipeline::DetailPipeline(int connections, PageFetcher fetch, PageReleaser 
 {
 }
 
-DetailPipeline::~DetailPipeline()
-{
-    WaitForIdle();
-}
-
 void DetailPipeline::WaitForIdle()
 {
     std::unique_lock<std::mutex> hold(State->Lock);
@@ -51,7 +47,7 @@ void DetailPipeline::WaitForIdle()
 // A fetching thread: takes the run's pages in order, one at a time, until
 // none is left or the run is abandoned.
 void DetailPipeline::FetchPages(std::shared_ptr<Shared> state, std::shared_ptr<RunState> run, size_t ahead,
-                                PageFetcher fetch, PageReleaser release)
+                                const PageFetcher& fetch, PageReleaser release)
 {
     std::unique_lock<std::mutex> hold(state->Lock);
     for (;;) {
@@ -88,12 +84,29 @@ size_t DetailPipeline::Run(const std::vector<std::string>& paths, const Consumer
     run->Slots.resize(paths.size());
     // Threads that live as long as the run: starting one per page costs
     // milliseconds under Wine.
-    const size_t threads = std::min(paths.size(), static_cast<size_t>(Connections));
-    for (size_t t = 0; t < threads; ++t)
-        std::thread(FetchPages, State, run, 2 * static_cast<size_t>(Connections), Fetch, Release).detach();
+    const size_t wanted = std::min(paths.size(), static_cast<size_t>(Connections));
+    size_t threads = 0;
+    for (; threads < wanted; ++threads) {
+        try {
+            std::thread(FetchPages, State, run, 2 * static_cast<size_t>(Connections), Fetch, Release).detach();
+        } catch (const std::system_error&) {
+            break; // the run goes on with the threads it has
+        }
+    }
 
     size_t consumed = 0;
     bool stopped = false;
+    if (threads == 0) {
+        // No thread at all: one page after the other on this one.
+        for (; consumed < paths.size() && !stopped && !stop; ++consumed) {
+            char* page = nullptr;
+            size_t length = 0;
+            if (!Fetch(paths[consumed].c_str(), &page, &length))
+                page = nullptr;
+            stopped = !consume(consumed, page, length);
+            Release(page);
+        }
+    }
     while (consumed < paths.size() && !stopped) {
         Slot next;
         {

@@ -10,14 +10,14 @@
 #include <vector>
 
 // One attempt series for a page; on success *page must later go to the releaser.
-using PageFetcher = bool (*)(const char* path, char** page, size_t* length);
+using PageFetcher = std::function<bool(const char* path, char** page, size_t* length)>;
 using PageReleaser = void (*)(char* page);
 
 class DetailPipeline {
 public:
+    // Fetches still under way when the pipeline goes end on their own and
+    // release their pages; the fetcher must own whatever it uses.
     DetailPipeline(int connections, PageFetcher fetch, PageReleaser release);
-    // Waits for pages still being fetched for an abandoned run.
-    ~DetailPipeline();
     DetailPipeline(const DetailPipeline&) = delete;
     DetailPipeline& operator=(const DetailPipeline&) = delete;
 
@@ -29,6 +29,7 @@ public:
     // `connections` fetches under way at any moment, and returns how many it
     // consumed. A set stop flag ends the run within a tenth of a second, even
     // while a fetch hangs; pages still arriving are released when they come.
+    // Where no fetching thread can be started, the pages are fetched here.
     size_t Run(const std::vector<std::string>& paths, const Consumer& consume, const std::atomic<bool>& stop);
 
     // Blocks until no fetch is under way.
@@ -38,7 +39,7 @@ private:
     struct Shared;
     struct RunState;
     static void FetchPages(std::shared_ptr<Shared> state, std::shared_ptr<RunState> run, size_t ahead,
-                           PageFetcher fetch, PageReleaser release);
+                           const PageFetcher& fetch, PageReleaser release);
     std::shared_ptr<Shared> State;
     int Connections;
     PageFetcher Fetch;

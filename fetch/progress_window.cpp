@@ -4,17 +4,21 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
+#include "fetch/list_rows.h"
+#include "fetch/retrieval.h"
+#include "fetch/window_class.h"
 #include "res/resource.h"
 
 char ProgressText[256];
 
 namespace {
 
+// The list the rows go into; interface thread only, like the window.
+HWND RowsList;
 constexpr UINT_PTR DotTimer = 5;
 // While a retrieval runs, the rows of completed records go into the list and
-// the list draws only on this timer: under Wine a list that redraws for every
-// inserted row spends tens of milliseconds a row.
+// the list draws only on this timer: a list that redraws for every inserted
+// row spends more on drawing than on the rows.
 constexpr UINT_PTR ShowRowsTimer = 6;
 constexpr UINT ShowRowsEvery = 200;
 int RowsShown;
@@ -40,7 +44,7 @@ void CreateProgressControls(HWND window)
     ClientHeightAtCreation = height;
     SetTimer(window, DotTimer, 2000, nullptr);
     RowsShown = -1;
-    SendMessageA(MainListView, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(RowsList, WM_SETREDRAW, FALSE, 0);
     SetTimer(window, ShowRowsTimer, ShowRowsEvery, nullptr);
     AbortButton = CreateWindowExA(0, "BUTTON", "中断する", WS_CHILD | WS_VISIBLE, width / 5, 4 * height / 5,
                                   3 * width / 5, height / 5 - 5, window, reinterpret_cast<HMENU>(IDC_ABORT),
@@ -56,14 +60,6 @@ void AddDot(HWND window)
     InvalidateRect(window, nullptr, TRUE);
 }
 
-// Rows in record order, so each row's item data is its record's index.
-void AddCompletedRows()
-{
-    const int completed = ProgrammeCount.load(std::memory_order_acquire);
-    while (RowCount < completed)
-        ProgrammeList[RowCount].AddRow();
-}
-
 // Adds the new rows and lets the list show them, then holds it again. Rows
 // below the visible part change only the scroll bar, so the list is painted
 // for them just once a second, which also shows anything the user did to it
@@ -75,18 +71,18 @@ void ShowNewRows()
     const bool due = GetTickCount() - PaintedAt >= 1000;
     if (rows == RowsShown && !due)
         return;
-    const int lastVisible = static_cast<int>(SendMessageA(MainListView, LVM_GETTOPINDEX, 0, 0) +
-                                             SendMessageA(MainListView, LVM_GETCOUNTPERPAGE, 0, 0));
-    const bool paint = due || RowsShown <= lastVisible || GetUpdateRect(MainListView, nullptr, FALSE);
+    const int lastVisible = static_cast<int>(SendMessageA(RowsList, LVM_GETTOPINDEX, 0, 0) +
+                                             SendMessageA(RowsList, LVM_GETCOUNTPERPAGE, 0, 0));
+    const bool paint = due || RowsShown <= lastVisible || GetUpdateRect(RowsList, nullptr, FALSE);
     RowsShown = rows;
-    SendMessageA(MainListView, WM_SETREDRAW, TRUE, 0);
+    SendMessageA(RowsList, WM_SETREDRAW, TRUE, 0);
     if (paint) {
-        UpdateWindow(MainListView);
+        UpdateWindow(RowsList);
         PaintedAt = GetTickCount();
     } else {
-        ValidateRect(MainListView, nullptr);
+        ValidateRect(RowsList, nullptr);
     }
-    SendMessageA(MainListView, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(RowsList, WM_SETREDRAW, FALSE, 0);
 }
 
 void PaintProgressLine(HWND window)
@@ -98,6 +94,30 @@ void PaintProgressLine(HWND window)
 }
 
 } // namespace
+
+HWND CreateProgressWindow(HWND owner, const RECT& ownerClient, HWND list)
+{
+    RowsList = list;
+    RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
+    HWND window = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  ownerClient.right / 3, ownerClient.bottom / 5, owner, nullptr, AppInstance,
+                                  nullptr);
+    if (!window)
+        return nullptr;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    return window;
+}
+
+// Rows in record order, so each row's item data is its record's index.
+void AddCompletedRows()
+{
+    const int completed = ProgrammeCount.load(std::memory_order_acquire);
+    while (RowCount < completed) {
+        AddRow(RowsList, ProgrammeList[RowCount], RowCount);
+        ++RowCount;
+    }
+}
 
 LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -114,26 +134,31 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         else
             AddDot(window);
         return 0;
-    case WM_ADDROWS:
-        AddCompletedRows();
+    case WM_RETRIEVALDONE:
+        FinishRetrieval(window);
         return 0;
     case WM_SYSCOMMAND:
-        // Only the worker closes this window, once every row is in.
+        // Only the end steps close this window, once every row is in.
         if ((wParam & 0xFFF0) == SC_CLOSE)
             return 0;
         break;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDC_ABORT)
             break;
-        AbortFlag = true;
+        StopRetrieval();
         SetProgressLine("中断中");
         return 0;
     case WM_DESTROY:
         KillTimer(window, DotTimer);
         KillTimer(window, ShowRowsTimer);
         DestroyWindow(AbortButton);
-        SendMessageA(MainListView, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(MainListView, nullptr, TRUE);
+        SendMessageA(RowsList, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(RowsList, nullptr, TRUE);
+        // Destroyed with its owner while the walk runs: the retrieval stops.
+        if (ProgressWnd == window) {
+            ProgressWnd = nullptr;
+            StopRetrieval();
+        }
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

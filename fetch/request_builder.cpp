@@ -6,46 +6,12 @@
 
 namespace {
 
-bool IsLeapYear(unsigned year)
-{
-    return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
-}
-
-unsigned MonthLength(unsigned year, unsigned month)
-{
-    switch (month) {
-    case 4: case 6: case 9: case 11:
-        return 30;
-    case 2:
-        return IsLeapYear(year) ? 29 : 28;
-    default:
-        return 31;
-    }
-}
-
 bool InTable(int position, int count)
 {
     return position >= 0 && position < count;
 }
 
 }  // namespace
-
-void NormalizeDate(CalendarDate& date)
-{
-    if (date.Month < 1 || date.Month > 12)
-        return;
-    unsigned length = MonthLength(date.Year, date.Month);
-    if (date.Day <= length)
-        return;
-    // At most seven days are added to a valid date, so one carry is enough.
-    date.Day = static_cast<uint16_t>(date.Day - length);
-    if (date.Month == 12) {
-        date.Month = 1;
-        date.Year = static_cast<uint16_t>(date.Year + 1);
-    } else {
-        date.Month = static_cast<uint16_t>(date.Month + 1);
-    }
-}
 
 bool BuildRequestAddresses(const RequestChoices& choices, const LocalClock& now, const char* host,
                            char slots[3][RequestAddressSize])
@@ -57,20 +23,11 @@ bool BuildRequestAddresses(const RequestChoices& choices, const LocalClock& now,
         !InTable(choices.Region, RegionChoiceCount) || !InTable(choices.Day, DayChoiceCount))
         return false;
 
-    // The site's broadcast day runs until 05:00, so 01:00-04:59 still belongs
-    // to the day before. On the 1st this gives day 0, which only ever appears
-    // with at least one day added, i.e. as a real date of this month.
-    CalendarDate date = now.Date;
-    if (now.Hour >= 1 && now.Hour <= 4)
-        date.Day = static_cast<uint16_t>(date.Day - 1);
-
     // "Today" sends no date at all.
     char dateSuffix[32] = "";
     if (choices.Day > 0) {
-        date.Day = static_cast<uint16_t>(date.Day + choices.Day);
-        NormalizeDate(date);
-        std::snprintf(dateSuffix, sizeof dateSuffix, "&s_hiduke=%.4d%.2d%.2d", int{date.Year}, int{date.Month},
-                      int{date.Day});
+        const CalendarDate date = BroadcastDate(now, choices.Day);
+        std::snprintf(dateSuffix, sizeof dateSuffix, "&s_hiduke=%.4d%.2d%.2d", date.Year, date.Month, date.Day);
     }
 
     const char* timeCode = TimeChoices[choices.Time].Code;

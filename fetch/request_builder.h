@@ -2,20 +2,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
-// Year, month and day as in the platform's local-time record.
-struct CalendarDate {
-    uint16_t Year;
-    uint16_t Month;
-    uint16_t Day;
-};
-
-struct LocalClock {
-    CalendarDate Date;
-    uint16_t Hour;
-    uint16_t Minute;
-};
+#include "listing/calendar.h"
 
 struct RequestChoices {
     int Genre;  // shown genre position
@@ -25,9 +13,6 @@ struct RequestChoices {
 };
 
 constexpr size_t RequestAddressSize = 255;
-
-// Corrects a day that exceeds its month by up to seven (one carry at most).
-void NormalizeDate(CalendarDate& date);
 
 // Writes all three slots (terrestrial, BS, CS) as "http://<host><path>".
 // A position outside its table builds no address: every slot is left empty

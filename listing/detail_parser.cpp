@@ -1,5 +1,6 @@
 #include "listing/detail_parser.h"
 
+#include "listing/calendar.h"
 #include "listing/euc_to_sjis.h"
 
 #include <cstdlib>
@@ -116,23 +117,10 @@ bool EndsWith(const char* text, size_t length, const char* tail, size_t tailLeng
     return length >= tailLength && std::memcmp(text + length - tailLength, tail, tailLength) == 0;
 }
 
-void CarryMonth(TELOMI& record)
+void CarryMonth(TELOMI& record, int year)
 {
-    int32_t daysInMonth = 0;
-    switch (record.Month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
-        daysInMonth = 31;
-        break;
-    case 2:
-        daysInMonth = 28; // the page gives no year: February always counts 28
-        break;
-    case 4: case 6: case 9: case 11:
-        daysInMonth = 30;
-        break;
-    default:
-        return;
-    }
-    if (record.Day > daysInMonth) {
+    const int32_t daysInMonth = DaysInMonth(year, record.Month);
+    if (daysInMonth > 0 && record.Day > daysInMonth) {
         record.Day -= daysInMonth;
         record.Month = record.Month == 12 ? 1 : record.Month + 1;
     }
@@ -191,7 +179,7 @@ char* ParseDate(char* p, TELOMI& record)
     return Past(p, 5);
 }
 
-char* ParseStartTime(char* p, TELOMI& record)
+char* ParseStartTime(char* p, TELOMI& record, int year)
 {
     record.StartHour = 0;
     record.StartMinute = 0;
@@ -203,7 +191,7 @@ char* ParseStartTime(char* p, TELOMI& record)
     if (sign == AfterMidnightSign) {
         ++record.Day;
         if (record.Day >= 29)
-            CarryMonth(record);
+            CarryMonth(record, year);
     } else if (sign == AfternoonSign) {
         record.StartHour = 12;
     }
@@ -376,7 +364,7 @@ void ParseInfo(char* p, TELOMI& record)
 
 } // namespace
 
-bool ParseDetailPage(char* page, TELOMI& record)
+bool ParseDetailPage(char* page, TELOMI& record, int year)
 {
     EucToSjis(page);
 
@@ -388,7 +376,7 @@ bool ParseDetailPage(char* page, TELOMI& record)
     }
     p = ParseTitle(p, record);
     p = ParseDate(p, record);
-    p = ParseStartTime(p, record);
+    p = ParseStartTime(p, record, year);
     p = ParseEndTime(p, record);
     p = ParseStation(p, record);
     ParseDescription(p, record);

@@ -29,13 +29,6 @@ struct TELOMI {
     char Other[1000];
     ProgrammeBox Box;
     char DetailPath[DetailPathSize];
-
-    void FetchDetails();
-    // Fills the record from its fetched detail page (null when none arrived) and adds its row.
-    void FillFromPage(char* page);
-    // Puts the record's row at the end of the list; on the worker thread it
-    // leaves that to the progress window, which adds rows for counted records.
-    void AddRow();
 };
 
 // Records live in fixed chunks that are never moved or freed while a

@@ -23,6 +23,7 @@
 #define IDC_CHECK_ALL 1013
 #define IDC_DEFAULT_GENRE 1014
 #define IDC_RECEIVE_CS 1015
+#define IDC_XMLTV_ADDRESS 1016
 
 // Main window controls.
 #define IDC_FETCH 101

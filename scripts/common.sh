@@ -23,6 +23,8 @@ ensure_packages() {
         imagemagick:/usr/bin/import \
         python3:/usr/bin/python3 \
         locales:/usr/sbin/locale-gen \
+        libexpat1-dev:/usr/include/expat.h \
+        dpkg-dev:/usr/bin/dpkg-source \
         "$@"; do
         [ -e "${pair#*:}" ] || missing+=("${pair%%:*}")
     done
@@ -43,9 +45,53 @@ build_native() {
     cmake --build "$ROOT/build/native" -j"$(nproc)"
 }
 
+# Debian's expat built once as a static MinGW library under build/expat-mingw.
+# The source comes through a deb-src list kept in build/apt, so the system's
+# apt sources are never touched.
+build_expat_mingw() {
+    local prefix="$ROOT/build/expat-mingw"
+    [ -f "$prefix/lib/libexpat.a" ] && return 0
+    local apt="$ROOT/build/apt" src="$ROOT/build/expat-src"
+    mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$src"
+    # A source entry for the mirror and release the system's own entries name.
+    local uri suite
+    uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1)
+    [ -n "$uri" ] || uri=$(awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' \
+        /etc/apt/sources.list 2>/dev/null)
+    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri $suite main" >"$apt/sources.list"
+    local options=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+        -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache")
+    # Debian's tree keeps the library's CMake project in expat-<version>/expat.
+    local tree
+    tree=$(ls -d "$src"/expat-*/expat 2>/dev/null | head -1)
+    if [ -z "$tree" ]; then
+        apt-get "${options[@]}" -qq update || return 1
+        (cd "$src" && apt-get "${options[@]}" -qq source expat 2>&1 | grep -v '^dpkg-source: info') || true
+        tree=$(ls -d "$src"/expat-*/expat 2>/dev/null | head -1)
+        [ -n "$tree" ] || { echo "expat: no source tree in $src"; return 1; }
+    fi
+    # Debian's security patches test "XML_DTD == 1", as its autotools build
+    # defines it; expat's CMake template leaves the macro empty.
+    sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "$tree/expat_config.h.cmake"
+    cmake -S "$tree" -B "$ROOT/build/expat-mingw-build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF \
+        -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_FUZZERS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null || return 1
+    cmake --build "$ROOT/build/expat-mingw-build" -j"$(nproc)" --target install >/dev/null || return 1
+    [ -f "$prefix/lib/libexpat.a" ]
+}
+
+# The options that point the Windows configure at build/expat-mingw.
+expat_mingw_options() {
+    echo "-DEXPAT_INCLUDE_DIR=$ROOT/build/expat-mingw/include -DEXPAT_LIBRARY=$ROOT/build/expat-mingw/lib/libexpat.a"
+}
+
 build_windows() {
+    build_expat_mingw || { echo "expat for MinGW could not be built"; return 1; }
+    # shellcheck disable=SC2046
     cmake -S "$ROOT" -B "$ROOT/build/win" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" $(expat_mingw_options) >/dev/null
     cmake --build "$ROOT/build/win" -j"$(nproc)"
 }
 

@@ -3,11 +3,13 @@
 
 It serves the timetable grid pages and the programme detail pages from data
 generated deterministically from a fixed seed, so that an address always
-gives the same bytes, and it listens on 127.0.0.1 only.
+gives the same bytes, and it listens on 127.0.0.1 only.  The same listings
+also come as one XMLTV document.
 
     python3 tools/listings_site.py --port 8080 [--date YYYYMMDD [--hour H]] [fault options]
     python3 tools/listings_site.py --dump-detail '/genre/detail.php3?id=0002-20261206-02-1930'
     python3 tools/listings_site.py --dump-truth PATH [--format json|tsv]
+    python3 tools/listings_site.py --dump-xmltv FILE [--date YYYYMMDD [--hour H]] [--xmltv-days N] [--xmltv-scale K]
 
 Site pages
   /program/gridNormal.php?frame=off&tikicd=T&way=h&genre=G&hour_select=6&s_jikan=HH0000
@@ -18,19 +20,75 @@ Site pages
   /genre/detail.php3?id=GGGG-YYYYMMDD-SS-HHMM
       station group, broadcast day, station number in the group, start time
       in broadcast-day hours (05 to 28).
+  /xmltv.xml[?days=N][&scale=K]
+      XMLTV (UTF-8, DOCTYPE tv SYSTEM "xmltv.dtd") of the Tokyo stations (tikicd
+      0002), then BS, then CS: channel ids tokyo-1.sim .. tokyo-8.sim,
+      bs-1.sim .. bs-12.sim, cs-1.sim .. cs-30.sim, the first display-name
+      (lang="ja") the station name the grid shows, some with a second in
+      English.  Programmes of N broadcast days (default 9, at most 30) from the
+      day before today, the same programmes as the site's pages, in shuffled
+      order; scale=K (at most 20) repeats every channel K times, the copies'
+      ids ending in -2.sim, -3.sim ... (tokyo-1-2.sim).  Built once per date,
+      days and scale.  Deliberate roughness: times mostly "YYYYMMDDhhmmss +0900",
+      some in UTC with "+0000", some in UTC without offset, some without seconds;
+      about 5 % of programmes without stop and 1 % with a stop before the start;
+      some English titles before the Japanese one; about 1 % of Japanese titles
+      with a mark code page 932 lacks (the site's own title plus "♫", "©" or an
+      emoji).  Categories: the ARIB large genre in Japanese, then English; 教育
+      and キッズ keep their own Japanese name (教育/Education, キッズ/Children),
+      趣味・実用 is 趣味／教育/Education.  Credits follow the performer headings
+      of the site (出演, 声の出演 actor; 司会, キャスター, 講師 presenter; 解説, 語り
+      commentator; ゲスト guest; 監督, 演出 director; 脚本, 原作 writer; 音楽 composer;
+      names without heading actor).
 
 Control paths
   /_truth/grid?path=P[&format=json|tsv]   records of a grid page, in link order
   /_truth/detail?path=P[&format=json|tsv] record of a detail page
+  /_truth/xmltv?day=N&time=T&genre=G[&channels=ID,ID...][&days=N&scale=K][&format=json|tsv]
+      records the program shows from the XMLTV document for day N (0..7 days
+      after today's broadcast day), time window T (0..12: 05:00, 07:00 ... 29:00,
+      six hours each, Japan time) and genre G (0..13 in the program's list,
+      14 all).  A programme belongs when it starts before the window's end and
+      ends after its start; a missing or backward stop ends it at the next
+      start on its channel (none: at its own start).  Its genre is that of its
+      first category the program knows (ニュース／報道, News ... 趣味／教育 to
+      趣味・実用, Education to 教育, キッズ, Children to キッズ).  Order: channels
+      as listed (else the document's), then start; a channel and start once.
+      Fields as the other truths, but DetailPath "", Station the display-name,
+      dates and hours in Japan time, Subtitle the sub-title or "", Other the
+      desc, Performers the credits as heading／name・name... in the order
+      監督 出演 脚本 脚色 製作 音楽 編集 司会 解説 ゲスト; characters code page 932
+      lacks become "〓" (one per character), and Station, Title, Subtitle,
+      Performers and Other are cut to 29, 254, 254, 999 and 999 bytes of
+      code page 932 without splitting a character.
   /_log, /_log/clear                       site paths served, in arrival order
-  /_stats, /_stats/clear                   requests, bytes_sent, in_flight, max_in_flight, fault counts
+  /_stats, /_stats/clear                   requests, bytes_sent, in_flight, max_in_flight, stalled_now,
+                                           fault counts (closed, reset, error500, cut, stalled,
+                                           fail_grids, fail_details)
   /_control?key=value&...                  set faults; reset=1 clears them first
   /_control/size?n=N                       every grid and detail page exactly N bytes (off: n=off)
   /_control?down_ms=N                      stop listening for N milliseconds (connections are
                                            refused), then serve again on the same port
 Fault keys (also options --latency-ms, --close-rate, ...): latency_ms, close_rate,
 reset_rate, error500_rate, cut_rate, empty_grids, huge, malformed (a share or a
-variant name), invalid_euc, fault_seed, size.
+variant name), invalid_euc, fault_seed, size, and
+  stall=off|grid|detail|xmltv|all (or a list: grid,detail)
+      requests of those kinds are read, logged and counted (stalled, and
+      stalled_now while held), then get no answer at all: the connection stays
+      open until stall no longer names them, reset=1 comes or 60 s pass, and is
+      then closed.  Other requests and the control paths are served meanwhile.
+  fail_grids=TEXT
+      every grid request whose address contains TEXT (tikicd=3001; gridNormal
+      for all) is answered with 500, every time.  off or empty: none.
+  fail_details=SHARE
+      that share of detail pages, picked per address by the fault seed, is
+      answered with 500 every time it is asked for.
+  xmltv=ok|cut|notxml|404
+      /xmltv.xml as it should be, cut about the middle with the connection
+      closed (Content-Length gives the full size), an HTML page with status
+      200, or a 404.
+The truths ignore the faults: pages failed by fail_grids still have their
+records in /_truth/grid.
 
 Python 3 standard library only.
 """
@@ -56,6 +114,7 @@ SEED = "telomiya-listings-v1"
 
 DETAIL_PREFIX = "/genre/detail.php3?"
 GRID_PATH = "/program/gridNormal.php"
+XMLTV_PATH = "/xmltv.xml"
 
 # Broadcast day: 05:00 to 29:00 (05:00 of the next calendar day), in minutes.
 DAY_START = 5 * 60
@@ -413,9 +472,12 @@ def _check_all_vocabulary():
 _check_all_vocabulary()
 
 
+_FULL_WIDTH_DIGITS = str.maketrans("0123456789", "０１２３４５６７８９")
+
+
 def fw_digits(n):
     """Number in full-width digits, as the site writes episode numbers."""
-    return str(n).translate(str.maketrans("0123456789", "０１２３４５６７８９"))
+    return str(n).translate(_FULL_WIDTH_DIGITS)
 
 
 def weighted(rng, table):
@@ -634,19 +696,14 @@ def end_clock(minute):
     return "後", hour - 12
 
 
-def next_day_as_parsed(month, day):
-    """The day after month/day the way the program advances a "深" start:
-    without a year, February always has 28 days."""
-    day += 1
-    if month in (1, 3, 5, 7, 8, 10) and day > 31:
-        return month + 1, day - 31
-    if month == 2 and day > 28:
-        return 3, day - 28
-    if month in (4, 6, 9, 11) and day > 30:
-        return month + 1, day - 30
-    if month == 12 and day > 31:
-        return 1, day - 31
-    return month, day
+def next_day_as_parsed(date):
+    """(month, day) of the calendar day after date, the day a "深" start
+    falls on.  The page shows no year, but the program takes it from the
+    broadcast day it asked for, so leap years count: a start after midnight
+    of 28 February 2028 lies on 29 February, one of 28 February 2027 on
+    1 March."""
+    following = date + datetime.timedelta(days=1)
+    return following.month, following.day
 
 
 def performers_text(performers):
@@ -668,7 +725,7 @@ def truth(p):
     """The record a correct parser makes of the programme's detail page."""
     month, day = p.date.month, p.date.day
     if p.start >= 1440:
-        month, day = next_day_as_parsed(month, day)
+        month, day = next_day_as_parsed(p.date)
     end = p.end % 1440
     subtitle = p.subtitle if sjis_len(p.subtitle) >= 2 else ""
     return {
@@ -910,6 +967,281 @@ def grid_truth(req):
 
 
 # ---------------------------------------------------------------------------
+# XMLTV document: the site's own listings of Tokyo, BS and CS as one file
+
+JST = datetime.timezone(datetime.timedelta(hours=9), "JST")
+XMLTV_DAYS = 9              # broadcast days from yesterday, as served without ?days=
+XMLTV_MAX_DAYS = 30
+XMLTV_MAX_SCALE = 20
+XMLTV_GROUPS = [("0002", "tokyo"), (GROUP_BS, "bs"), (GROUP_CS, "cs")]
+
+# English display names some channels carry after their Japanese one.
+CHANNEL_EN = {
+    "ＮＨＫ総合": "NHK General", "ＮＨＫ教育": "NHK Educational", "日本テレビ": "Nippon TV", "ＴＢＳ": "TBS",
+    "フジテレビ": "Fuji TV", "テレビ朝日": "TV Asahi", "テレビ東京": "TV Tokyo", "ＷＯＷＯＷ": "WOWOW",
+    "ＢＳフジ": "BS Fuji", "スターチャンネル": "Star Channel", "アニマックス": "Animax", "ＡＸＮ": "AXN",
+    "ディスカバリーチャンネル": "Discovery Channel", "ＭＴＶ": "MTV",
+}
+# English titles some programmes carry before the Japanese one; found by how the title begins.
+TITLE_EN = {
+    "ニュース": "News", "ＮＨＫニュース７": "NHK News 7", "ニュース・気象情報": "News & Weather",
+    "天気予報": "Weather Forecast", "大河ドラマ": "Taiga Drama", "金曜ロードショー": "Friday Roadshow",
+    "世界遺産": "World Heritage", "プロ野球中継": "Pro Baseball Live", "きょうの料理": "Today's Cooking",
+    "みんなのうた": "Songs for Everyone", "ＮＨＫスペシャル": "NHK Special", "ミュージックステーション": "Music Station",
+    "サッカー天皇杯": "Emperor's Cup Football", "ワールドビジネスサテライト": "World Business Satellite",
+    "映画「七人の侍」": "Seven Samurai", "映画「ローマの休日」": "Roman Holiday", "映画「東京物語」": "Tokyo Story",
+    "銀河鉄道の旅人": "Galaxy Railway <Traveller>", "宝塚歌劇": "Takarazuka Revue", "基礎英語": "Basic English",
+"ゴルフトーナメント": "Golf Tournament", "名探偵ハルカ": "Detective Haruka",
+}
+_TITLE_EN_KEYS = sorted(TITLE_EN, key=len, reverse=True)
+# Marks code page 932 has no place for; a few titles carry one.
+TITLE_MARKS = [("♫", True), ("©", False), ("\U0001F4FA", False)]   # (mark, before the title)
+
+# Site genre: (ARIB large genre in Japanese, English category).  教育 and キッズ
+# keep their own Japanese names, so only their English category names a genre.
+XMLTV_CATEGORIES = {
+    "J": ("ニュース／報道", "News"), "D": ("スポーツ", "Sports"), "Q": ("情報／ワイドショー", "Information"),
+    "B": ("ドラマ", "Drama"), "F": ("音楽", "Music"), "G": ("バラエティ", "Entertainment"),
+    "C": ("映画", "Movie"), "N": ("アニメ／特撮", "Animation"), "M": ("ドキュメンタリー／教養", "Documentary"),
+    "E": ("劇場／公演", "Theater"), "K": ("趣味／教育", "Education"), "P": ("教育", "Education"),
+    "O": ("キッズ", "Children"), "Z": ("その他", "Other"),
+}
+# The program's table from a category to its genre label; a programme takes
+# the genre of its first category found here.
+CATEGORY_GENRE = {
+    "ニュース／報道": "ニュース・報道", "News": "ニュース・報道", "スポーツ": "スポーツ", "Sports": "スポーツ",
+    "情報／ワイドショー": "情報", "Information": "情報", "ドラマ": "ドラマ", "Drama": "ドラマ",
+    "音楽": "音楽", "Music": "音楽", "バラエティ": "バラエティ", "Entertainment": "バラエティ",
+    "映画": "映画", "Movie": "映画", "アニメ／特撮": "アニメ・特撮", "Animation": "アニメ・特撮",
+    "ドキュメンタリー／教養": "ﾄﾞｷｭﾒﾝﾀﾘｰ・教養", "Documentary": "ﾄﾞｷｭﾒﾝﾀﾘｰ・教養",
+    "劇場／公演": "演劇", "Theater": "演劇", "趣味／教育": "趣味・実用", "Education": "教育",
+    "Children": "キッズ", "キッズ": "キッズ", "その他": "その他", "Other": "その他",
+}
+# The site's performer headings as XMLTV credit roles; names without a heading act.
+HEADING_ROLE = {
+    "": "actor", "出演": "actor", "声の出演": "actor", "出場": "actor", "監督": "director", "演出": "director",
+    "脚本": "writer", "作": "writer", "原作": "writer", "音楽": "composer", "指揮": "composer",
+    "司会": "presenter", "キャスター": "presenter", "講師": "presenter", "リポーター": "presenter",
+    "語り": "commentator", "解説": "commentator", "実況": "commentator", "ゲスト": "guest",
+}
+# Credit roles in the order the DTD wants them, with the heading the program shows.
+CREDIT_ROLES = [("director", "監督"), ("actor", "出演"), ("writer", "脚本"), ("adapter", "脚色"),
+                ("producer", "製作"), ("composer", "音楽"), ("editor", "編集"), ("presenter", "司会"),
+                ("commentator", "解説"), ("guest", "ゲスト")]
+# How a time is written: with +0900, in UTC with +0000, in UTC without offset,
+# without seconds; with their weights.
+TIME_FORMS = {"jst": 80, "utc": 7, "bare": 6, "short": 7}
+FIELD_BYTES = {"Station": 29, "Title": 254, "Subtitle": 254, "Performers": 999, "Other": 999}
+
+
+@dataclasses.dataclass(frozen=True)
+class Listing:
+    """One programme as the XMLTV document has it."""
+    channel: str            # id of the first copy's channel
+    start: datetime.datetime
+    stop: object            # datetime.datetime, None when left out; may lie before start
+    start_form: str
+    stop_form: str
+    title: str
+    title_en: str           # "" when the programme has no English title
+    subtitle: str
+    desc: str
+    credits: tuple          # ((role, (name, ...)), ...) in CREDIT_ROLES order
+    categories: tuple       # (Japanese, English)
+
+
+def _listing(p, channel):
+    rng = random.Random("%s|xmltv|%s" % (SEED, p.path))
+    start = datetime.datetime.combine(p.date, datetime.time(), JST) + datetime.timedelta(minutes=p.start)
+    r = rng.random()
+    if r < 0.05:
+        stop = None
+    elif r < 0.06:
+        stop = start - datetime.timedelta(minutes=rng.choice([1, 5, 30, p.duration]))
+    else:
+        stop = start + datetime.timedelta(minutes=p.duration)
+    title = p.title
+    r = rng.random()
+    if r < 0.012:
+        mark, before = TITLE_MARKS[int(r / 0.004)]
+        title = mark + title if before else title + mark
+    title_en = ""
+    key = next((k for k in _TITLE_EN_KEYS if p.title.startswith(k)), None)
+    if key and rng.random() < 0.6:
+        title_en = TITLE_EN[key]
+    roles = {}
+    for heading, names in p.performers:
+        listed = roles.setdefault(HEADING_ROLE[heading], [])
+        listed.extend(n for n in names if n not in listed)
+    credits = tuple((role, tuple(roles[role])) for role, _ in CREDIT_ROLES if roles.get(role))
+    return Listing(channel=channel, start=start, stop=stop, start_form=weighted(rng, TIME_FORMS),
+                   stop_form=weighted(rng, TIME_FORMS), title=title, title_en=title_en, subtitle=p.subtitle,
+                   desc=p.description, credits=credits, categories=XMLTV_CATEGORIES[p.genre])
+
+
+def xmltv_channels(scale=1):
+    """[(id, Japanese name, English name or "")] in the document's order;
+    copies after the first have ids ending in -2.sim, -3.sim..."""
+    out = []
+    for copy in range(1, scale + 1):
+        suffix = "-%d" % copy if copy > 1 else ""
+        for group, prefix in XMLTV_GROUPS:
+            for i, (name, _) in enumerate(stations(group)):
+                out.append(("%s-%d%s.sim" % (prefix, i + 1, suffix), name, CHANNEL_EN.get(name, "")))
+    return out
+
+
+@functools.lru_cache(maxsize=4)
+def xmltv_model(first_day, days=XMLTV_DAYS, scale=1):
+    """(channels, [(channel id, Listing)] in the document's order) for the
+    broadcast days first_day to first_day + days - 1."""
+    base = []
+    for group, prefix in XMLTV_GROUPS:
+        for i in range(len(stations(group))):
+            cid = "%s-%d.sim" % (prefix, i + 1)
+            for k in range(days):
+                base.extend(_listing(p, cid) for p in schedule(group, i, first_day + datetime.timedelta(days=k)))
+    entries = [(l.channel if copy == 1 else l.channel[:-4] + "-%d.sim" % copy, l)
+               for copy in range(1, scale + 1) for l in base]
+    random.Random("%s|xmltv-order|%s|%d|%d" % (SEED, first_day, days, scale)).shuffle(entries)
+    return xmltv_channels(scale), entries
+
+
+def xmltv_time(moment, form):
+    if form in ("utc", "bare"):
+        moment = moment.astimezone(datetime.timezone.utc)
+    text = "%04d%02d%02d%02d%02d" % (moment.year, moment.month, moment.day, moment.hour, moment.minute)
+    if form != "short":
+        text += "%02d" % moment.second
+    return text + {"jst": " +0900", "short": " +0900", "utc": " +0000", "bare": ""}[form]
+
+
+def xml_text(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+
+
+def _programme_xml(l):
+    """The programme element split around the channel id."""
+    attrs = 'start="%s"' % xmltv_time(l.start, l.start_form)
+    if l.stop is not None:
+        attrs += ' stop="%s"' % xmltv_time(l.stop, l.stop_form)
+    out = ['">\n']
+    if l.title_en:
+        out.append('    <title lang="en">%s</title>\n' % xml_text(l.title_en))
+    out.append('    <title lang="ja">%s</title>\n' % xml_text(l.title))
+    if l.subtitle:
+        out.append('    <sub-title lang="ja">%s</sub-title>\n' % xml_text(l.subtitle))
+    if l.desc:
+        out.append('    <desc lang="ja">%s</desc>\n' % xml_text(l.desc))
+    if l.credits:
+        out.append("    <credits>\n")
+        out.extend("      <%s>%s</%s>\n" % (role, xml_text(n), role) for role, names in l.credits for n in names)
+        out.append("    </credits>\n")
+    out.append('    <category lang="ja">%s</category>\n    <category lang="en">%s</category>\n'
+               '  </programme>\n' % l.categories)
+    return '  <programme %s channel="' % attrs, "".join(out)
+
+
+_xmltv_lock = threading.Lock()
+
+
+@functools.lru_cache(maxsize=3)
+def _xmltv_bytes(first_day, days, scale):
+    channels, entries = xmltv_model(first_day, days, scale)
+    out = ['<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE tv SYSTEM "xmltv.dtd">\n'
+           '<tv source-info-name="telomiya listings simulator" generator-info-name="listings_site.py">\n']
+    for cid, name, english in channels:
+        out.append('  <channel id="%s">\n    <display-name lang="ja">%s</display-name>\n' % (cid, xml_text(name)))
+        if english:
+            out.append('    <display-name lang="en">%s</display-name>\n' % xml_text(english))
+        out.append("  </channel>\n")
+    parts = {}
+    for cid, l in entries:
+        head, tail = parts.get(id(l)) or parts.setdefault(id(l), _programme_xml(l))
+        out += (head, cid, tail)
+    out.append("</tv>\n")
+    return "".join(out).encode("utf-8")
+
+
+def xmltv_document(first_day, days=XMLTV_DAYS, scale=1):
+    """UTF-8 bytes of the document, built once per first day, days and scale."""
+    with _xmltv_lock:
+        return _xmltv_bytes(first_day, days, scale)
+
+
+def cp932_text(text, size):
+    """text as the program keeps it: characters code page 932 lacks become
+    "〓", then cut to at most size bytes without splitting a character."""
+    out, used = [], 0
+    for ch in text:
+        try:
+            n = len(ch.encode("cp932"))
+        except UnicodeError:
+            ch, n = "〓", 2
+        if used + n > size:
+            break
+        out.append(ch)
+        used += n
+    return "".join(out)
+
+
+def credits_text(credits):
+    """Credits as the program stores them: heading, "／", names joined by "・"."""
+    heading = dict(CREDIT_ROLES)
+    return "".join(heading[role] + "／" + "・".join(names) for role, names in credits)
+
+
+def xmltv_truth(first_day, bday, hour, genre, channel_ids=None, days=XMLTV_DAYS, scale=1):
+    """Records the program shows for the six hours from hour (broadcast-day
+    hours, 5 to 29) of broadcast day bday, taken from the document of
+    first_day, days and scale.  genre is a label of GENRES or None for all."""
+    channels, entries = xmltv_model(first_day, days, scale)
+    names = {cid: name for cid, name, _ in channels}
+    order = list(dict.fromkeys(c for c in channel_ids if c in names)) if channel_ids else list(names)
+    by_channel = {}
+    for cid, l in entries:
+        by_channel.setdefault(cid, []).append(l)
+    begin = datetime.datetime.combine(bday, datetime.time(), JST) + datetime.timedelta(hours=hour)
+    end = begin + datetime.timedelta(minutes=WINDOW_MINUTES)
+    records = []
+    for cid in order:
+        listings = sorted(by_channel.get(cid, []), key=lambda l: l.start)
+        seen = set()
+        for k, l in enumerate(listings):
+            if l.start in seen:
+                continue
+            seen.add(l.start)
+            stop = l.stop
+            if stop is None or stop < l.start:
+                stop = next((m.start for m in listings[k + 1:] if m.start > l.start), l.start)
+            if not (l.start < end and stop > begin):
+                continue
+            found = next((CATEGORY_GENRE[c] for c in l.categories if c in CATEGORY_GENRE), None)
+            if genre is not None and found != genre:
+                continue
+            s, e = l.start.astimezone(JST), stop.astimezone(JST)
+            records.append({
+                "DetailPath": "", "Station": names[cid], "Month": s.month, "Day": s.day,
+                "StartHour": s.hour, "StartMinute": s.minute, "EndHour": e.hour, "EndMinute": e.minute,
+                "Title": l.title, "Subtitle": l.subtitle, "Performers": credits_text(l.credits), "Other": l.desc})
+            for field, size in FIELD_BYTES.items():
+                records[-1][field] = cp932_text(records[-1][field], size)
+    return records
+
+
+XMLTV_NOT_XML = _grid_shell("テレビ番組表", "EUC-JP",
+                            "<p>ただいまメンテナンス中です。しばらくお待ちください。</p>\n").encode("euc_jp")
+
+
+def xmltv_size_args(args):
+    """(days, scale) from the arguments of an XMLTV address; ValueError when bad."""
+    days, scale = int(args.get("days", XMLTV_DAYS)), int(args.get("scale", 1))
+    if not (1 <= days <= XMLTV_MAX_DAYS and 1 <= scale <= XMLTV_MAX_SCALE):
+        raise ValueError("days must lie in 1..%d and scale in 1..%d" % (XMLTV_MAX_DAYS, XMLTV_MAX_SCALE))
+    return days, scale
+
+
+# ---------------------------------------------------------------------------
 # Faults
 
 MALFORMED_VARIANTS = [
@@ -1029,6 +1361,19 @@ def invalid_euc_detail(p, choice):
     return b"".join(out)
 
 
+STALL_KINDS = ["grid", "detail", "xmltv", "all"]
+XMLTV_MODES = ["ok", "cut", "notxml", "404"]
+STALL_LIMIT = 60.0      # seconds a held request waits at most before its connection is closed
+FAULT_KEYS = ["latency_ms", "close_rate", "reset_rate", "error500_rate", "cut_rate", "empty_grids", "huge",
+              "malformed", "invalid_euc", "fault_seed", "size", "stall", "fail_grids", "fail_details", "xmltv"]
+
+
+def request_kind(path):
+    """grid, detail, xmltv or other: what a site path asks for."""
+    where = urllib.parse.urlsplit(path).path
+    return {GRID_PATH: "grid", "/genre/detail.php3": "detail", XMLTV_PATH: "xmltv"}.get(where, "other")
+
+
 def _share(value):
     """A fault setting as a share of pages: on/off words or a number."""
     if isinstance(value, (int, float)):
@@ -1054,12 +1399,16 @@ class Faults:
     invalid_euc: float = 0.0
     fault_seed: str = "0"
     size: int = -1              # exact body size of every page; -1: off
+    stall: str = "off"          # kinds of request held without an answer: grid, detail, xmltv, all
+    fail_grids: str = ""        # grid addresses containing this text are answered with 500
+    fail_details: float = 0.0   # share of detail pages always answered with 500
+    xmltv: str = "ok"           # how /xmltv.xml is answered: ok, cut, notxml, 404
 
     def set(self, key, value):
         if key == "latency_ms":
             self.latency_ms = max(0, int(value))
         elif key in ("close_rate", "reset_rate", "error500_rate", "cut_rate", "empty_grids", "huge",
-                     "invalid_euc"):
+                     "invalid_euc", "fail_details"):
             share = _share(value)
             if not 0.0 <= share <= 1.0:
                 raise ValueError("%s must lie between 0 and 1" % key)
@@ -1072,8 +1421,33 @@ class Faults:
             self.fault_seed = str(value)
         elif key == "size":
             self.size = int(value) if str(value).strip() not in ("", "off") else -1
+        elif key == "stall":
+            kinds = [k.strip().lower() for k in str(value).split(",") if k.strip()]
+            if not set(kinds) <= set(STALL_KINDS + ["off"]):
+                raise ValueError("stall must be off or a list of: " + ", ".join(STALL_KINDS))
+            kinds = [k for k in STALL_KINDS if k in kinds]
+            self.stall = ",".join(kinds) or "off"
+        elif key == "fail_grids":
+            self.fail_grids = "" if str(value).strip().lower() in ("", "off") else str(value)
+        elif key == "xmltv":
+            if value not in XMLTV_MODES:
+                raise ValueError("xmltv must be one of: " + ", ".join(XMLTV_MODES))
+            self.xmltv = value
         else:
             raise KeyError(key)
+
+    def stalls(self, kind):
+        """True when requests of kind (grid, detail, xmltv or other) are held."""
+        kinds = self.stall.split(",")
+        return "all" in kinds or kind in kinds
+
+    def fails(self, kind, path):
+        """True when the request is one of those that always get a 500."""
+        if kind == "grid":
+            return bool(self.fail_grids) and self.fail_grids in path
+        if kind == "detail":
+            return self.page_hit("fail_details", self.fail_details, urllib.parse.urlsplit(path).query)
+        return False
 
     def draw(self, what, key):
         """A number in [0, 1) fixed by the fault seed, what and key."""
@@ -1156,6 +1530,9 @@ class SiteState:
         self.sequence = 0           # site requests since the fault seed was last set
         self.in_flight = 0
         self.down_until = None      # monotonic time to listen again after a down_ms request
+        self.held = threading.Condition(self.lock)  # wakes held requests when the faults change
+        self.stall_epoch = 0        # raised by reset=1: every held request is let go
+        self.stalled_now = 0
         self.clear_stats()
 
     def clear_stats(self):
@@ -1163,7 +1540,8 @@ class SiteState:
         self.requests = 0
         self.bytes_sent = 0
         self.max_in_flight = self.in_flight
-        self.outcomes = {"closed": 0, "reset": 0, "error500": 0, "cut": 0}
+        self.outcomes = {"closed": 0, "reset": 0, "error500": 0, "cut": 0, "stalled": 0,
+                         "fail_grids": 0, "fail_details": 0}
 
     def today(self):
         now = datetime.datetime.now()
@@ -1173,7 +1551,7 @@ class SiteState:
 
     def stats(self):
         return {"requests": self.requests, "bytes_sent": self.bytes_sent, "in_flight": self.in_flight,
-                "max_in_flight": self.max_in_flight, **self.outcomes}
+                "max_in_flight": self.max_in_flight, "stalled_now": self.stalled_now, **self.outcomes}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -1231,9 +1609,22 @@ class Handler(BaseHTTPRequestHandler):
             st.sequence += 1
             faults = dataclasses.replace(st.faults)
             today = st.today()
+            kind = request_kind(self.path)
+            stalled = faults.stalls(kind)
+            if stalled:
+                st.outcomes["stalled"] += 1
+                st.stalled_now += 1
         try:
+            if stalled:
+                self.hold(kind)
+                return
             if faults.latency_ms:
                 time.sleep(faults.latency_ms / 1000.0)
+            if faults.fails(kind, self.path):
+                with st.lock:
+                    st.outcomes["fail_" + kind + "s"] += 1
+                self.send_page(500, "text/html; charset=iso-8859-1", ERROR_500_PAGE)
+                return
             u = faults.draw("request", seq)
             action = None
             edge = 0.0
@@ -1256,10 +1647,26 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_page(500, "text/html; charset=iso-8859-1", ERROR_500_PAGE)
                 return
             status, ctype, body = self.site_page(faults, today)
-            self.send_page(status, ctype, body, cut=(action == "cut"))
+            cut = action == "cut" or (kind == "xmltv" and faults.xmltv == "cut" and status == 200)
+            self.send_page(status, ctype, body, cut=cut)
         finally:
             with st.lock:
                 st.in_flight -= 1
+
+    def hold(self, kind):
+        """Keeps the connection open without a word until the stall is switched
+        off for kind, a reset comes or STALL_LIMIT passes; then closes it."""
+        st = self.server.state
+        deadline = time.monotonic() + STALL_LIMIT
+        with st.lock:
+            epoch = st.stall_epoch
+            while st.faults.stalls(kind) and st.stall_epoch == epoch:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    break
+                st.held.wait(left)
+            st.stalled_now -= 1
+        self.close_connection = True
 
     def site_page(self, faults, today):
         parts = urllib.parse.urlsplit(self.path)
@@ -1268,6 +1675,18 @@ class Handler(BaseHTTPRequestHandler):
             return 200, "text/html; charset=%s" % charset, body
         if parts.path == "/genre/detail.php3":
             return 200, "text/html; charset=EUC-JP", faults.detail(parts.query)
+        if parts.path == XMLTV_PATH:
+            if faults.xmltv == "404":
+                return 404, "text/html; charset=iso-8859-1", NOT_FOUND_404
+            if faults.xmltv == "notxml":
+                return 200, "text/html; charset=EUC-JP", XMLTV_NOT_XML
+            qs = urllib.parse.parse_qs(parts.query)
+            try:
+                days, scale = xmltv_size_args({k: v[-1] for k, v in qs.items()})
+            except ValueError:
+                return 400, "text/html; charset=iso-8859-1", b"<html><body><h1>Bad Request</h1></body></html>\n"
+            return 200, "application/xml; charset=UTF-8", xmltv_document(today - datetime.timedelta(days=1),
+                                                                          days, scale)
         if parts.path in ("/", "/index.html"):
             return 200, "text/html; charset=EUC-JP", index_page(today)
         return 404, "text/html; charset=iso-8859-1", NOT_FOUND_404
@@ -1304,6 +1723,24 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_json(records)
             else:
                 self.send_json(records[0] if found else {"error": "no such programme"}, 200 if found else 404)
+        elif route == "/_truth/xmltv":
+            try:
+                day, slot, genre = int(args.get("day", 0)), int(args.get("time", 0)), int(args.get("genre", 14))
+                days, scale = xmltv_size_args(args)
+                if not (0 <= day <= 7 and 0 <= slot < len(TIME_CODES) and 0 <= genre <= len(GENRES)):
+                    raise ValueError
+            except ValueError:
+                self.send_json({"error": "day 0..7, time 0..12, genre 0..14, days, scale: whole numbers"}, 400)
+                return
+            today = st.today()
+            channels = [c for c in args.get("channels", "").split(",") if c] or None
+            records = xmltv_truth(today - datetime.timedelta(days=1), today + datetime.timedelta(days=day),
+                                  int(TIME_CODES[slot][:2]), GENRES[genre][1] if genre < len(GENRES) else None,
+                                  channels, days, scale)
+            if args.get("format") == "tsv":
+                self.send_page(200, "text/tab-separated-values; charset=Shift_JIS", truth_tsv(records), count=False)
+            else:
+                self.send_json(records)
         elif route == "/_log":
             with st.lock:
                 text = "".join(line + "\n" for line in st.log)
@@ -1349,6 +1786,9 @@ class Handler(BaseHTTPRequestHandler):
                     st.faults = faults
                     if reset or "fault_seed" in args:
                         st.sequence = 0
+                    if reset:
+                        st.stall_epoch += 1
+                    st.held.notify_all()
                 current = dataclasses.asdict(st.faults)
             if error:
                 self.send_json({"error": error}, 400)
@@ -1403,14 +1843,15 @@ def main(argv=None):
     ap.add_argument("--dump-detail", metavar="PATH", help="write the detail page's EUC-JP bytes to stdout")
     ap.add_argument("--dump-truth", metavar="PATH", help="write the truth of a detail or grid path")
     ap.add_argument("--format", choices=["json", "tsv"], default="json", help="format of --dump-truth")
-    for key in ("latency_ms", "close_rate", "reset_rate", "error500_rate", "cut_rate", "empty_grids",
-                "huge", "malformed", "invalid_euc", "fault_seed", "size"):
+    ap.add_argument("--dump-xmltv", metavar="FILE", help="write the XMLTV document of the date to FILE")
+    ap.add_argument("--xmltv-days", type=int, default=XMLTV_DAYS, help="broadcast days of --dump-xmltv")
+    ap.add_argument("--xmltv-scale", type=int, default=1, help="copies of the channels in --dump-xmltv")
+    for key in FAULT_KEYS:
         ap.add_argument("--" + key.replace("_", "-"), dest=key, metavar="VALUE", help="fault: " + key)
     args = ap.parse_args(argv)
 
     faults = Faults()
-    for key in ("latency_ms", "close_rate", "reset_rate", "error500_rate", "cut_rate", "empty_grids",
-                "huge", "malformed", "invalid_euc", "fault_seed", "size"):
+    for key in FAULT_KEYS:
         value = getattr(args, key)
         if value is not None:
             try:
@@ -1419,6 +1860,15 @@ def main(argv=None):
                 ap.error("bad value for --%s: %r" % (key.replace("_", "-"), value))
     state = SiteState(faults, args.date, args.hour)
 
+    first_day = state.today() - datetime.timedelta(days=1)
+    if args.dump_xmltv:
+        try:
+            days, scale = xmltv_size_args({"days": args.xmltv_days, "scale": args.xmltv_scale})
+        except ValueError as e:
+            ap.error(str(e))
+        with open(args.dump_xmltv, "wb") as f:
+            f.write(xmltv_document(first_day, days, scale))
+        return 0
     if args.dump_detail:
         path = args.dump_detail
         query = urllib.parse.urlsplit(path).query if path.startswith("/") else path
@@ -1444,6 +1894,8 @@ def main(argv=None):
 
     server = SiteServer(("127.0.0.1", args.port), Handler)
     server.state = state
+    # The document takes about a second to build; have it ready before it is asked for.
+    threading.Thread(target=xmltv_document, args=(first_day,), daemon=True).start()
     print("listings_site: serving http://127.0.0.1:%d/" % server.server_address[1], flush=True)
     try:
         while True:

@@ -1,6 +1,7 @@
 """Tests of the listings site simulator; run from the project root: python3 -m unittest tools/test_listings_site.py"""
 
-import datetime, http.client, json, os, pathlib, re, socket, subprocess, sys, time, unittest, urllib.parse  # noqa
+import datetime, http.client, json, os, pathlib, re, socket, subprocess, sys, threading, time, unittest, urllib.parse  # noqa
+import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PAGES = pathlib.Path(HERE, "..", "tests", "data", "pages")
@@ -84,9 +85,9 @@ class ListingsSiteTest(unittest.TestCase):
                 p = site.programme_for_query(t["DetailPath"])
                 start = datetime.datetime.combine(p.date, datetime.time()) + p.start * MINUTE
                 self.assertTrue(start < begin + 360 * MINUTE and start + p.duration * MINUTE > begin, p.path)
-                leap += (is_leap := (start.month, start.day, p.start >= 1440) == (2, 29, True))   # the page has no year
+                leap += (start.month, start.day, p.start >= 1440) == (2, 29, True)    # 28 February 2028 after midnight
                 self.assertEqual((t["Month"], t["Day"], t["StartHour"], t["StartMinute"]),
-                                 ((3, 1) if is_leap else (start.month, start.day)) + (start.hour, start.minute), p.path)
+                                 (start.month, start.day, start.hour, start.minute), p.path)
         self.assertGreater(leap, 10)
 
     def test_genres_filter_and_cs_stations_spread_over_three_pages(self):
@@ -144,6 +145,87 @@ class ListingsSiteTest(unittest.TestCase):
         answer = self.control("")
         self.assertEqual((self.body(self.grid), answer["latency_ms"], "down_ms" in answer), (before, 1, False),
                          "the same page, the faults outlive the stop, down_ms is no lasting setting")
+
+    def test_stall_holds_what_it_names_until_released_while_others_are_answered(self):
+        g, d = self.grid, self.details[0]
+        for setting, held, answered, release in [("stall=detail", d, g, "stall=grid"),
+                                                 ("stall=xmltv,grid", "/xmltv.xml", d, "reset=1")]:
+            self.body("/_stats/clear"), self.control("?" + setting)
+            outcome = []
+            waiter = threading.Thread(target=lambda: outcome.append(self.get(held, (http.client.HTTPException, OSError))))
+            waiter.start()
+            while json.loads(self.body("/_stats"))["stalled_now"] < 1:
+                self.assertTrue(waiter.is_alive(), (setting, outcome))
+                time.sleep(0.02)
+            self.assertEqual(self.get(answered)[0], 200, setting)
+            time.sleep(0.3)
+            self.assertTrue(waiter.is_alive(), setting + ": answered while stalled")
+            self.control("?" + release)
+            waiter.join(20)
+            self.assertIsInstance(outcome and outcome[0], http.client.RemoteDisconnected, setting)
+            self.assertEqual([json.loads(self.body("/_stats"))[k] for k in ("stalled", "stalled_now")], [1, 0])
+
+    def test_fail_grids_and_fail_details_fail_the_same_pages_every_time(self):
+        bs = grid("3001", "190000")
+        self.control("?fail_grids=tikicd=3001&fail_details=0.5&fault_seed=5")
+        statuses = [[self.get(p)[0] for p in [bs, self.grid] + self.details[:30]] for _ in range(2)]
+        self.assertEqual(statuses[0], statuses[1])
+        self.assertEqual(statuses[0][:2], [500, 200])
+        self.assertTrue(0 < statuses[0].count(500) - 1 < 30, statuses[0])
+        self.assertTrue(self.truth("grid", bs), "the truth still knows the failed page")
+
+    def test_xmltv_document_and_the_records_of_a_window_across_midnight(self):
+        jst, hour = datetime.timezone(datetime.timedelta(hours=9)), datetime.timedelta(hours=1)
+
+        def when(text):                     # YYYYMMDDhhmm[ss][ +hhmm], UTC without offset
+            m = re.fullmatch(r"(\d{12})(\d\d)?(?: ([+-])(\d\d)(\d\d))?", text)
+            off = datetime.timedelta(hours=int(m[4] or 0), minutes=int(m[5] or 0)) * (-1 if m[3] == "-" else 1)
+            return datetime.datetime.strptime(m[1] + (m[2] or "00"), "%Y%m%d%H%M%S").replace(
+                tzinfo=datetime.timezone(off))
+
+        status, ctype, body = self.get("/xmltv.xml")
+        self.assertEqual((status, ctype, body[:75]), (200, "application/xml; charset=UTF-8",
+                                                      b'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE tv SYSTEM "xmltv.dtd">\n<tv'))
+        root = ET.fromstring(body)
+        names = {c.get("id"): c.find("display-name").text for c in root.iter("channel")}
+        self.assertEqual([list(names)[k] for k in (0, 8, 20, 49)], ["tokyo-1.sim", "bs-1.sim", "cs-1.sim", "cs-30.sim"])
+        progs = {}
+        for p in root.iter("programme"):
+            stop = p.get("stop") and when(p.get("stop"))
+            progs.setdefault(p.get("channel"), []).append([when(p.get("start")), stop, p])
+        odd = {"no stop": [], "backward": [], "no offset": [], "English first": []}
+        for cid, items in progs.items():
+            items.sort(key=lambda x: x[0])
+            for k, (start, stop, p) in enumerate(items):
+                [odd[w].append(cid) for w, c in [("no stop", not stop), ("backward", stop and stop < start),
+                 ("no offset", re.fullmatch(r"\d{14}", p.get("start"))), ("English first", p[0].get("lang") == "en")] if c]
+                if not stop or stop < start:
+                    items[k][1] = items[k + 1][0] if k + 1 < len(items) else start
+        self.assertTrue(all(odd.values()) and len(root.findall("programme")) > 10000, {w: len(c) for w, c in odd.items()})
+        begin = datetime.datetime(2026, 12, 7, 23, tzinfo=jst)            # day 1, 23:00 to 29:00
+        text = lambda e: "".join(c if c.encode("cp932", "replace") != b"?" else "〓" for c in (e.text if e is not None else ""))
+        inside = lambda c, how: [p for s, e, p in progs.get(c, []) if s < begin + 6 * hour and e > begin and how(p)]
+        pick = list(dict.fromkeys([c for c in names if inside(c, lambda p: not p.get("stop"))][:3] + ["tokyo-1.sim", "tokyo-2.sim"]
+                                  + [c for c in names if inside(c, lambda p: "〓" in text(p.find("title[@lang='ja']")))][:2]))
+        heads = dict(zip("director actor writer adapter producer composer editor presenter commentator guest".split(),
+                         "監督 出演 脚本 脚色 製作 音楽 編集 司会 解説 ゲスト".split()))
+        want = []
+        for cid in pick:
+            for s, e, p in progs[cid]:
+                if s < begin + 6 * hour and e > begin:
+                    s, e = s.astimezone(jst), e.astimezone(jst)
+                    roles = [(heads[c.tag], c.text) for c in p.iter() if c.tag in heads]
+                    perf = "".join(h + "／" + "・".join(n for r, n in roles if r == h)
+                                   for h in heads.values() if any(r == h for r, _ in roles))
+                    want.append(["", names[cid], s.month, s.day, s.hour, s.minute, e.hour, e.minute, text(p.find(
+                        "title[@lang='ja']")), text(p.find("sub-title")), perf, text(p.find("desc")), p.findall("category")])
+        got = [[list(r.values()) for r in json.loads(self.body("/_truth/xmltv?day=1&time=9&genre=%d&channels=%s" % (
+            g, ",".join(pick))))] for g in (14, 11, 12)]                # all, 教育, 趣味・実用
+        self.assertEqual(got[0], [w[:12] for w in want])
+        self.assertEqual(got[1:], [[w[:12] for w in want if [c.text for c in w[12]] == pair]
+                                   for pair in (["教育", "Education"], ["趣味／教育", "Education"])])
+        self.assertTrue(got[1] and got[2])
+        self.assertTrue({(r[2], r[3]) for r in want} >= {(12, 7), (12, 8)} and any("〓" in r[8] for r in want), pick)
 
 
 if __name__ == "__main__":

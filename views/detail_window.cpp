@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_state.h"
+#include "fetch/window_class.h"
+#include "listing/programme.h"
 #include "res/resource.h"
 #include "views/search_address.h"
 
@@ -55,12 +56,6 @@ POINT DetailWindowOrigin(int x, int y, int w, int h, const WINDOWPLACEMENT& plac
     return {x + placement.rcNormalPosition.right - w, y + placement.rcNormalPosition.bottom - h};
 }
 
-HWND CreateChild(HWND window, const char* className, const char* text, int id)
-{
-    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
-}
-
 void FormatDetails(const TELOMI& record, char (&text)[DetailTextSize])
 {
     std::snprintf(text, sizeof text, "%.*s～%.*s\r\n%.*s\r\n%.*s\r\n%.*s\r\n%.*s\r\n%.*s",
@@ -105,8 +100,8 @@ void ShowDetails(HWND field, const char* text)
 void BuildDetailWindow(HWND window)
 {
     HWND field = CreateDetailField(window);
-    CreateChild(window, "BUTTON", "Wikipediaで検索", IDC_WIKIPEDIA);
-    CreateChild(window, "BUTTON", "Googleで検索", IDC_GOOGLE);
+    CreateChild(window, "BUTTON", "Wikipediaで検索", 0, IDC_WIKIPEDIA);
+    CreateChild(window, "BUTTON", "Googleで検索", 0, IDC_GOOGLE);
     char text[DetailTextSize];
     FormatDetails(ProgrammeList[SelectedProgramme], text);
     ShowDetails(field, text);

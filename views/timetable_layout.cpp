@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "listing/calendar.h"
+
 TimetableLayout TableLayout;
 std::vector<StationRow> StationTable;
 
@@ -17,6 +19,12 @@ std::string_view StationOf(const TELOMI& record)
                                 : sizeof record.Station};
 }
 
+// A record whose detail page never arrived has no date (month 0) and no place on the grid.
+bool HasDate(const TELOMI& record)
+{
+    return record.Month >= 1 && record.Month <= 12;
+}
+
 // Satellite grids repeat these stations on several pages; they keep one row.
 const char* const MergedStations[] = {"ＷＯＷＯＷ", "ＮＨＫ衛星第一", "ＮＨＫ衛星第二"};
 
@@ -25,9 +33,15 @@ const char* const MergedStations[] = {"ＷＯＷＯＷ", "ＮＨＫ衛星第一"
 int BuildStationTable(const ProgrammeStore& list, int count, std::vector<StationRow>& rows)
 {
     rows.clear();
+    // An undated record between two of one station must not split its run.
+    const TELOMI* previous = nullptr;
     for (int i = 0; i < count; ++i) {
-        std::string_view station = StationOf(list[i]);
-        if (i > 0 && station == StationOf(list[i - 1]))
+        if (!HasDate(list[i]))
+            continue;
+        const std::string_view station = StationOf(list[i]);
+        const bool sameRun = previous && station == StationOf(*previous);
+        previous = &list[i];
+        if (sameRun)
             continue;
         StationRow row{};
         std::memcpy(row.Name, station.data(), station.size());
@@ -50,43 +64,59 @@ int BuildStationTable(const ProgrammeStore& list, int count, std::vector<Station
     return static_cast<int>(rows.size());
 }
 
-int ComputeHourSpan(const ProgrammeStore& list, int count, int& first, int& last)
+int ComputeHourSpan(const ProgrammeStore& list, int count, int year, int& first, int& last)
 {
     first = 0;
     last = 0;
+    int start = 0;
+    while (start < count && !HasDate(list[start]))
+        ++start;
+    if (start == count)
+        return 0;
+    first = start;
+    last = start;
+    // Records carry no year: each date is read as the one nearest the first record's.
+    const CalendarDate anchor{year, list[start].Month, list[start].Day};
+    int firstDay = 0;
+    int lastDay = 0;
     int firstHour = 24;
     int lastHour = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = start; i < count; ++i) {
         const TELOMI& record = list[i];
+        if (!HasDate(record))
+            continue;
+        const int day = DaysToNearest(anchor, record.Month, record.Day);
         const TELOMI& earliest = list[first];
-        if (record.Day < earliest.Day) {
+        if (day < firstDay) {
             first = i;
+            firstDay = day;
             firstHour = record.StartHour;
-        } else if (record.StartHour >= 0 && record.StartHour <= firstHour && record.Day == earliest.Day) {
+        } else if (record.StartHour >= 0 && record.StartHour <= firstHour && day == firstDay) {
             if (record.StartHour < firstHour || record.StartMinute <= earliest.StartMinute)
                 first = i;
             firstHour = record.StartHour;
         }
 
         const TELOMI& latest = list[last];
-        if (record.Day > latest.Day) {
+        if (day > lastDay) {
             last = i;
+            lastDay = day;
             lastHour = record.EndHour;
-        } else if (record.EndHour >= lastHour && record.EndHour <= 24 && record.Day == latest.Day) {
+        } else if (record.EndHour >= lastHour && record.EndHour <= 24 && day == lastDay) {
             if (record.EndHour > lastHour || record.EndMinute >= latest.EndMinute)
                 last = i;
             lastHour = record.EndHour;
         }
     }
     // A partly used last hour still gets a whole column.
-    if (count > 0 && list[last].EndMinute != 0)
+    if (list[last].EndMinute != 0)
         ++lastHour;
     return lastHour >= firstHour ? lastHour - firstHour : 24 - firstHour + lastHour;
 }
 
 int GridFirstHour(const ProgrammeStore& list, int count, int first)
 {
-    return count > 0 ? list[first].StartHour : 24;
+    return count > 0 && HasDate(list[first]) ? list[first].StartHour : 24;
 }
 
 void MeasureGrid(TimetableLayout& layout, int stationCount, int hourCount)
@@ -157,7 +187,7 @@ ProgrammeBox LayoutProgrammeBox(TELOMI& record, const TimetableLayout& layout,
     for (const StationRow& candidate : rows)
         if (station == candidate.Name)
             row = &candidate;
-    if (!row) {
+    if (!row || !HasDate(record)) {
         record.Box = ProgrammeBox{0, 0, 0, 0};
         return record.Box;
     }
@@ -188,14 +218,14 @@ ProgrammeBox LayoutProgrammeBox(TELOMI& record, const TimetableLayout& layout,
     return box;
 }
 
-int LayOutTimetable(ProgrammeStore& list, int count, TimetableLayout& layout,
+int LayOutTimetable(ProgrammeStore& list, int count, int year, TimetableLayout& layout,
                     std::vector<StationRow>& rows)
 {
     layout.firstProgramme = 0;
     layout.lastProgramme = 0;
     const int stations = BuildStationTable(list, count, rows);
     int first = 0, last = 0;
-    const int hours = ComputeHourSpan(list, count, first, last);
+    const int hours = ComputeHourSpan(list, count, year, first, last);
     layout.firstProgramme = first;
     layout.lastProgramme = last;
     MeasureGrid(layout, stations, hours);

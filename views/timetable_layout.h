@@ -33,15 +33,18 @@ extern std::vector<StationRow> StationTable;
 
 // One row per run of equal Station among the first count records, the later
 // rows of the three satellite stations merged into their first; returns R.
+// Records without a date (Month 0: their detail page never arrived) are left
+// out here and everywhere below: no row, no part in the span, an empty box.
 int BuildStationTable(const ProgrammeStore& list, int count, std::vector<StationRow>& rows);
 
 // Earliest-starting and latest-ending records (ties to the later record) and
-// the number of hour columns between them; 0 for an empty list and for a span
-// of exactly 24 hours.
-int ComputeHourSpan(const ProgrammeStore& list, int count, int& first, int& last);
+// the number of hour columns between them; 0 for a list without dated records
+// and for a span of exactly 24 hours. Month and day are compared as dates, each
+// read nearest the first dated record's month and day taken in year.
+int ComputeHourSpan(const ProgrammeStore& list, int count, int year, int& first, int& last);
 
-// The grid's first hour: StartHour of the first programme; 24 for an empty
-// list, where there are no columns, labels or boxes to place.
+// The grid's first hour: StartHour of the first programme; 24 for a list
+// without dated records, where there are no columns, labels or boxes to place.
 int GridFirstHour(const ProgrammeStore& list, int count, int first);
 
 // S, T, R, N and, when N > 0, U for the layout's client size.
@@ -62,15 +65,16 @@ struct TimeLabel {
 std::vector<TimeLabel> BuildTimeLabels(const TimetableLayout& layout, int firstHour);
 
 // The record's box in the last row named like its station, also stored in
-// record.Box. A station without a row gives the empty box 0,0,0,0, which the
-// detail window's strict hit test never selects.
+// record.Box. A record without a date or a station without a row gives the
+// empty box 0,0,0,0, which the detail window's strict hit test never selects.
 ProgrammeBox LayoutProgrammeBox(TELOMI& record, const TimetableLayout& layout,
                                 const std::vector<StationRow>& rows, int firstHour);
 
 // One whole paint's layout of the first count records: resets first/last,
 // builds the rows, measures the grid, sets row tops and every record's Box.
-// Returns the grid's first hour.
-int LayOutTimetable(ProgrammeStore& list, int count, TimetableLayout& layout,
+// Returns the grid's first hour. year is the one the listing's dates fall in
+// or next to (the local year), so a leap day counts.
+int LayOutTimetable(ProgrammeStore& list, int count, int year, TimetableLayout& layout,
                     std::vector<StationRow>& rows);
 
 // The largest width W1 <= W0 whose hour width (W1 - S) / N is a multiple of 60

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/app_state.h"
+#include "fetch/window_class.h"
 #include "res/resource.h"
 #include "views/detail_window.h"
 #include "views/timetable_layout.h"
+
+HWND TableWnd;
 
 namespace {
 
@@ -105,7 +107,10 @@ void DrawTimetable(HDC dc)
     HGDIOBJ oldBrush = SelectObject(dc, hatch);
     // The worker may be appending: read only the records complete at this moment.
     const int count = ProgrammeCount;
-    const int firstHour = LayOutTimetable(ProgrammeList, count, TableLayout, StationTable);
+    // The records carry no year; the listing is of days around today.
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    const int firstHour = LayOutTimetable(ProgrammeList, count, today.wYear, TableLayout, StationTable);
     HGDIOBJ oldFont = SelectObject(dc, font);
 
     DrawGridLines(dc);
@@ -229,6 +234,8 @@ LRESULT CALLBACK TableWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         ShowFitMenu(window, lParam);
         return 0;
     case WM_DESTROY:
+        if (TableWnd == window)
+            TableWnd = nullptr;
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

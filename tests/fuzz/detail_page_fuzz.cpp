@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::unique_ptr<char[]> page(new char[size + 1]);
         std::memcpy(page.get(), data, size);
         page[size] = 0;
-        parsed[i] = ParseDetailPage(page.get(), records[i]);
+        parsed[i] = ParseDetailPage(page.get(), records[i], 2028);
         for (const Span& span : Foreign)
             Require(Bytes(records[i], span).find_first_not_of(fills[i]) == std::string_view::npos);
     }

@@ -75,12 +75,13 @@ const std::vector<std::string> Expected = {"ＮＨＫ総合", "12", "24", "21", 
                                            "出演／山田太郎・鈴木花子司会／佐藤一郎・高橋次郎", Said + "詳しい情報です。"};
 
 // Parses a copy in a buffer of exactly its size, so AddressSanitizer sees any step outside it.
-void ExpectFields(const std::string& euc, const std::vector<std::string>& want, const std::string& what)
+void ExpectFields(const std::string& euc, const std::vector<std::string>& want, const std::string& what,
+                  int year = 2028)
 {
     std::unique_ptr<char[]> page(new char[euc.size() + 1]);
     std::memcpy(page.get(), euc.c_str(), euc.size() + 1);
     TELOMI r{};
-    EXPECT_TRUE(ParseDetailPage(page.get(), r)) << what;
+    EXPECT_TRUE(ParseDetailPage(page.get(), r, year)) << what;
     auto n = [](int32_t value) { return std::to_string(value); };
     EXPECT_EQ((std::vector<std::string>{r.Station, n(r.Month), n(r.Day), n(r.StartHour), n(r.StartMinute),
                                         n(r.EndHour), n(r.EndMinute), r.Title, r.Subtitle, r.Performers, r.Other}),
@@ -93,12 +94,13 @@ struct Case {
     std::vector<std::pair<Piece, std::string>> Changes;
     std::vector<std::pair<Field, std::string>> Want; // where the fields differ from the sample's
     Piece Last = Tail;                                 // the page ends after this piece
+    int Year = 2028;
 };
 
-Case Late(const char* name, const std::string& date, const char* month, const char* day)
+Case Late(const char* name, const std::string& date, const char* month, const char* day, int year = 2028)
 {
     return {name, {{Date, date}, {Times, "　深01:30 &gt;&gt; 深02:00"}},
-            {{Mo, month}, {Da, day}, {SH, "1"}, {SM, "30"}, {EH, "2"}, {EM, "0"}}};
+            {{Mo, month}, {Da, day}, {SH, "1"}, {SM, "30"}, {EH, "2"}, {EM, "0"}}, Tail, year};
 }
 
 } // namespace
@@ -126,7 +128,9 @@ TEST(DetailParser, SampleVariants)
         {"a subtitle without a TAB runs to the page's end", {{TitleCell, GT + "\n<BR>ニュース　特集"}},
          {{St, ""}, {Mo, "0"}, {Da, "0"}, {SH, "0"}, {EH, "0"}, {EM, "0"}, {Pe, ""}, {Ot, "\r\n"}}, TitleCell},
         Late("after midnight on 31 December is 1 January", DT + DC + "12/31(水)", "1", "1"),
-        Late("after midnight on 28 February is 1 March, whatever the year", DT + DC + "02/28(木)", "3", "1"),
+        Late("after midnight on 28 February 2028 is the leap day", DT + DC + "02/28(月)", "2", "29"),
+        Late("after midnight on 28 February 2027 is 1 March", DT + DC + "02/28(日)", "3", "1", 2027),
+        Late("after midnight on 29 February is 1 March", DT + DC + "02/29(火)", "3", "1"),
         Late("after midnight on 30 January stays in January", DT + DC + "01/30(月)", "1", "31"),
         {"no date table: no date, the times still read", {{Date, "<TABLE>" + DC + "12/24(水)"}}, {{Mo, "0"}, {Da, "0"}}},
         {"negative numbers read as 0, a negative hour drops the afternoon",
@@ -190,7 +194,7 @@ TEST(DetailParser, SampleVariants)
         std::vector<std::string> want = Expected;
         for (const auto& [field, value] : c.Want)
             want[field] = value;
-        ExpectFields(ToEuc(page), want, c.Name);
+        ExpectFields(ToEuc(page), want, c.Name, c.Year);
     }
 }
 

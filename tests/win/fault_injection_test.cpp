@@ -2,7 +2,6 @@
 // connections, failing, cutting answers short, empty or huge grids, broken details, going away.
 #include "app/app_state.h"
 #include "fetch/http_fetch.h"
-#include "fetch/retrieval_worker.h"
 #include "res/resource.h"
 #include "tests/win/test_support.h"
 
@@ -128,10 +127,7 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
                                    r.StartText, r.EndText,  r.Performers, r.Other};
             while (column < 8 && ListText(MainListView, i, column) == AsShown(texts[column]))
                 ++column;
-            auto n = [](int value) { return std::to_string(value); };
-            const std::vector<std::string> fields = {r.DetailPath, r.Station,   n(r.Month),   n(r.Day),
-                                                     n(r.StartHour), n(r.StartMinute), n(r.EndHour), n(r.EndMinute),
-                                                     r.Title,        r.Subtitle,       r.Performers, r.Other};
+            const std::vector<std::string> fields = RecordFields(r);
             const bool gotPage = !std::all_of(fields.begin() + 1, fields.end(),
                                               [](const std::string& f) { return f.empty() || f == "0"; });
             withPage += gotPage;

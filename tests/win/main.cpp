@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "fetch/window_class.h"
 
 int main(int argc, char** argv)
 {

@@ -12,16 +12,6 @@
 #include <tuple>
 #include <vector>
 
-namespace {
-
-std::string TextOf(HWND window)
-{
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-} // namespace
 
 TEST(StartUp, OneMainWindowWithIconAndWhiteBackgroundThenExitCodeZeroOnClose)
 {
@@ -29,17 +19,16 @@ TEST(StartUp, OneMainWindowWithIconAndWhiteBackgroundThenExitCodeZeroOnClose)
     static bool HasMenu;
     static std::string Title;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    UnregisterClassA("Main", instance);
-    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    const int exitCode = RunProgram([](HWND, UINT, UINT_PTR timer, DWORD) {
         KillTimer(nullptr, timer);
         HWND first = FindWindowExA(nullptr, nullptr, "Main", nullptr);
         for (HWND window = first; window; window = FindWindowExA(nullptr, window, "Main", nullptr))
             ++MainWindows;
-        Title = TextOf(first);
+        Title = WindowText(first);
         HasMenu = GetMenu(first) != nullptr;
         PostMessageA(first, WM_CLOSE, 0, 0);
-    });
-    EXPECT_EQ(RunApplication(instance, SW_SHOWNORMAL), 0);
+    }, 200);
+    EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(std::tuple(MainWindows, Title, HasMenu), std::tuple(1, std::string("てろみや"), false));
     EXPECT_FALSE(IsWindow(MainWnd));
     WNDCLASSEXA info = {};
@@ -82,7 +71,7 @@ TEST(MainWindow, CreatesItsControlsInOrderAndLaysThemOutForEachClientSize)
         GetClassNameA(c.Control, name, sizeof name);
         EXPECT_STRCASEEQ(name, c.Class) << row;
         if (c.Text) {
-            EXPECT_EQ(TextOf(c.Control), c.Text) << row;
+            EXPECT_EQ(WindowText(c.Control), c.Text) << row;
         }
         // Edit fields turn WS_BORDER into a client edge and drop-down lists
         // keep WS_VSCROLL for their list, so those bits do not show here.
@@ -155,7 +144,7 @@ TEST(MainWindow, ListsShowTheTablesWithSelectionsFromTheSettingsFile)
                 const LPARAM label = reinterpret_cast<LPARAM>(table[entry].Label);
                 EXPECT_EQ(SendMessageA(combos[i], CB_FINDSTRINGEXACT, -1, label), entry) << c.Name << ", list " << i;
             }
-            EXPECT_EQ(TextOf(combos[i]), c.Shown[i]) << c.Name << ", list " << i;
+            EXPECT_EQ(WindowText(combos[i]), c.Shown[i]) << c.Name << ", list " << i;
         }
         CloseMainWindow();
     }
@@ -177,7 +166,7 @@ TEST(Sorting, EachColumnRemembersItsDirectionAndComparesBytesUnsigned)
         std::strcpy(record->Title, p.Title);
         std::strcpy(record->Station, p.Station);
         std::tie(record->Month, record->Day, record->StartHour) = std::tuple(p.Month, p.Day, p.Hour);
-        record->AddRow();
+        AddRow(MainListView, *record, ProgrammeCount);
         ++ProgrammeCount;
     }
     // Expected empty: not looked at.

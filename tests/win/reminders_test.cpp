@@ -26,7 +26,7 @@ int AddProgramme(const char* title, int minutes, bool ticked = true)
     if (minutes != Undated)
         std::tie(record->Month, record->Day, record->StartHour, record->StartMinute) =
             std::tuple(at.wMonth, at.wDay, at.wHour, at.wMinute);
-    record->AddRow();
+    AddRow(MainListView, *record, ProgrammeCount);
     ListView_SetCheckState(MainListView, ProgrammeCount, ticked);
     return ProgrammeCount++;
 }
@@ -42,31 +42,8 @@ std::string TakeTimers()
     return taken;
 }
 
-std::string WindowText(HWND window)
-{
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
-// Message boxes are modal: a thread timer, run by the box's own loop, notes each new box as
-// "caption|text", flagging a main window left hidden, runs WhileBoxOpen in the first two and closes it.
 using Texts = std::vector<std::string>;
-Texts Boxes;
-void (*WhileBoxOpen)();
-void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD)
-{
-    for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr));) {
-        if (GetPropA(box, "seen") || !SetPropA(box, "seen", reinterpret_cast<HANDLE>(1)))
-            continue;
-        const bool shown = GetWindow(box, GW_OWNER) == MainWnd && IsWindowVisible(MainWnd) && InTray == 0;
-        Boxes.push_back(WindowText(box) + "|" + WindowText(GetDlgItem(box, 0xFFFF)) + (shown ? "" : "|main hidden"));
-        if (Boxes.size() <= 2 && WhileBoxOpen)
-            WhileBoxOpen();
-        SendMessageA(box, WM_COMMAND, IDOK, 0);
-    }
-}
-
 std::vector<DWORD> IconCalls;
 NOTIFYICONDATAA LastIcon;
 BOOL IconAnswer = TRUE;
@@ -87,17 +64,12 @@ protected:
         IconCalls.clear();
         IconAnswer = TRUE;
         TrayIconCall = RecordIconCall;
-        Boxes.clear();
-        WhileBoxOpen = nullptr;
-        BoxTimer = SetTimer(nullptr, 0, 20, CloseBoxes);
     }
     void TearDown() override
     {
-        KillTimer(nullptr, BoxTimer);
         TrayIconCall = Shell_NotifyIconA;
         CloseMainWindow();
     }
-    UINT_PTR BoxTimer = 0;
 };
 
 } // namespace

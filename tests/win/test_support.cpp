@@ -100,13 +100,43 @@ void PumpFor(int milliseconds)
     PumpUntil([] { return false; }, milliseconds);
 }
 
+std::vector<std::string> Boxes;
+void (*WhileBoxOpen)();
+
+std::string WindowText(HWND window)
+{
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+namespace {
+
+UINT_PTR BoxTimer;
+
+void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD)
+{
+    for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr));) {
+        if (WindowText(box) == "設定" || GetPropA(box, "seen") || !SetPropA(box, "seen", reinterpret_cast<HANDLE>(1)))
+            continue;
+        const bool shown = GetWindow(box, GW_OWNER) == MainWnd && IsWindowVisible(MainWnd) && InTray == 0;
+        Boxes.push_back(WindowText(box) + "|" + WindowText(GetDlgItem(box, 0xFFFF)) + (shown ? "" : "|main hidden"));
+        if (Boxes.size() <= 2 && WhileBoxOpen)
+            WhileBoxOpen();
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+} // namespace
+
 HWND StartMainWindow()
 {
+    Boxes.clear();
+    WhileBoxOpen = nullptr;
+    BoxTimer = SetTimer(nullptr, 0, 20, CloseBoxes);
     ProgrammeList.Clear();
     ProgrammeCount = 0;
-    RowCount = 0;
-    PageStartCount = 0;
-    AbortFlag = false;
+    EmptyPageCount = 0;
     InTray = 0;
     RemindersOn = 0;
     std::memset(SortOrder, 0, sizeof SortOrder);
@@ -123,13 +153,11 @@ bool WaitForRetrieval(int timeoutMilliseconds)
 
 void CloseMainWindow()
 {
-    if (RetrievalRunning) {
-        AbortFlag = true;
-        WaitForRetrieval(20000);
-    }
+    EndRetrieval();
     if (IsWindow(MainWnd))
         DestroyWindow(MainWnd);
     PumpFor(20);
+    KillTimer(nullptr, BoxTimer);
     MSG quit;
     while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
@@ -190,29 +218,49 @@ std::vector<std::vector<std::string>> SimulatorGridTruth(const std::string& grid
         const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         encoded += plain ? std::string(1, static_cast<char>(c)) : std::string(hex);
     }
+    return SimulatorTruth("/_truth/grid?format=tsv&path=" + encoded);
+}
+
+std::vector<std::vector<std::string>> SimulatorTruth(const std::string& query)
+{
     std::vector<std::vector<std::string>> records;
-    std::istringstream lines(SimulatorGet("/_truth/grid?format=tsv&path=" + encoded));
+    std::istringstream lines(SimulatorGet(query));
     std::string line;
     while (std::getline(lines, line)) {
         if (line.empty())
             continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        std::string cell;
-        // Tabs, line breaks and backslashes inside a field arrive escaped.
-        while (std::getline(cells, cell, '\t')) {
-            std::string field;
-            for (size_t i = 0; i < cell.size(); ++i) {
-                if (cell[i] != '\\' || i + 1 == cell.size()) {
-                    field += cell[i];
-                    continue;
-                }
-                const char next = cell[++i];
-                field += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+        // Tabs, line breaks and backslashes inside a field arrive escaped; a
+        // line ending in a tab ends with an empty field.
+        std::vector<std::string> fields(1);
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') {
+                fields.emplace_back();
+            } else if (line[i] != '\\' || i + 1 == line.size()) {
+                fields.back() += line[i];
+            } else {
+                const char next = line[++i];
+                fields.back() += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
             }
-            fields.push_back(field);
         }
         records.push_back(fields);
     }
     return records;
+}
+
+std::vector<std::string> RecordFields(const TELOMI& r)
+{
+    auto n = [](int value) { return std::to_string(value); };
+    return {r.DetailPath, r.Station,     n(r.Month), n(r.Day),   n(r.StartHour), n(r.StartMinute),
+            n(r.EndHour), n(r.EndMinute), r.Title,    r.Subtitle, r.Performers,   r.Other};
+}
+
+int RunProgram(TIMERPROC whileRunning, UINT afterMilliseconds)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    UnregisterClassA("Main", instance);
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    SetTimer(nullptr, 0, afterMilliseconds, whileRunning);
+    return RunApplication(instance, SW_SHOWNORMAL);
 }

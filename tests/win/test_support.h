@@ -4,6 +4,14 @@
 
 #include <windows.h>
 
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "fetch/list_rows.h"
+#include "fetch/retrieval.h"
+#include "fetch/site_source.h"
+#include "fetch/window_class.h"
+#include "listing/programme.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,8 +36,18 @@ std::string ReadSettingsFile();
 bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds);
 void PumpFor(int milliseconds);
 
+// Message boxes are modal: while a main window is up, a thread timer, run by
+// the box's own loop, notes each new box as "caption|text" (plus "|main
+// hidden" when the main window was not showing), runs WhileBoxOpen in the
+// first two and closes it.
+extern std::vector<std::string> Boxes;
+extern void (*WhileBoxOpen)();
+
 // Resets the process-wide state, then creates the main window as start-up does.
 HWND StartMainWindow();
+// Runs the program's start-up and message loop with a thread timer that fires
+// once after the given time (it must kill itself); the exit code.
+int RunProgram(TIMERPROC whileRunning, UINT afterMilliseconds);
 // Waits for a running retrieval, destroys the main window and drops the quit message.
 void CloseMainWindow();
 // Waits until the worker has finished its end steps.
@@ -40,6 +58,8 @@ void SelectLabel(HWND combo, const char* label);
 // Selects today, 19:00 to 25:00, all genres and Tokyo in the main window.
 void ChooseTokyoEvening();
 
+// A window's text, as a user would read it.
+std::string WindowText(HWND window);
 // Text of a list-view cell, as a user would read it.
 std::string ListText(HWND list, int row, int column);
 LPARAM ListItemData(HWND list, int row);
@@ -53,3 +73,7 @@ void WriteSettingsFileWithSite(const std::string& text, const std::string& siteL
 // DetailPath, Station, Month, Day, StartHour, StartMinute, EndHour,
 // EndMinute, Title, Subtitle, Performers, Other.
 std::vector<std::vector<std::string>> SimulatorGridTruth(const std::string& gridPath);
+// The records of a truth query answered as TSV (e.g. "/_truth/xmltv?...&format=tsv"), fields as above.
+std::vector<std::vector<std::string>> SimulatorTruth(const std::string& query);
+// A record's fields in the order of the simulator's truth.
+std::vector<std::string> RecordFields(const TELOMI& record);

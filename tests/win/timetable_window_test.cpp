@@ -147,17 +147,17 @@ TEST_F(Timetable, GridLinesAreBlackAndBoxesHatchedOverThem)
     EXPECT_GT(line, q / 6);
 }
 
+// Each pass works from the measures of the paint before it: six hour columns, three rows.
 TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
 {
-    const struct { int Width, Height; bool ByMenu; } cases[] = {
-        {1000, 500, false}, {1100, 700, false}, {800, 600, false}, {900, 451, false}, {1000, 500, true}};
+    const struct { int Width, Height; bool ByMenu; std::pair<int, int> First, Second; } cases[] = {
+        {1000, 500, false, {825, 499}, {807, 498}}, {1100, 700, false, {835, 698}, {808, 697}},
+        {800, 600, false, {800, 600}, {800, 600}}, {900, 451, false, {815, 451}, {806, 451}},
+        {1000, 500, true, {}, {807, 498}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height);
         ASSERT_EQ(ClientSize(c.Width, c.Height), std::pair(c.Width, c.Height));
         const auto before = Rect(TableWnd);
-        // Each pass works from the measures of the paint before it.
-        const int n = TableLayout.hourCount, r = TableLayout.stationCount;
-        const int w1 = FitClientWidth(c.Width, c.Width / 10, n), h1 = FitClientHeight(c.Height, c.Height / 20, r);
         if (c.ByMenu) {
             POINT pointer = {120, 80};
             ClientToScreen(TableWnd, &pointer);
@@ -166,10 +166,10 @@ TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
             EXPECT_EQ(std::pair(MenuRect.left, MenuRect.top), std::pair(pointer.x, pointer.y)) << "menu at the pointer";
         } else {
             SendMessageA(TableWnd, WM_LBUTTONDBLCLK, 0, 0);
-            EXPECT_EQ(ClientSize(), std::pair(w1, h1));
+            EXPECT_EQ(ClientSize(), c.First);
         }
         PumpFor(300);
-        EXPECT_EQ(ClientSize(), std::pair(FitClientWidth(w1, w1 / 10, n), FitClientHeight(h1, h1 / 20, r)));
+        EXPECT_EQ(ClientSize(), c.Second);
         EXPECT_FALSE(KillTimer(TableWnd, 1)) << "the fit timer keeps running";
         EXPECT_EQ(std::pair(Rect(TableWnd)[0], Rect(TableWnd)[1]), std::pair(before[0], before[1])) << "moved";
     }
@@ -192,6 +192,31 @@ TEST_F(Timetable, OneWindowThatFitsAfterEachOpeningButNotOnAHandResize)
     PumpFor(100);
     CloseMainWindow();
     EXPECT_FALSE(IsWindow(TableWnd));
+}
+
+// A record whose page never arrived, inside ＮＨＫ総合's run, changes no row or box and takes no click.
+TEST_F(Timetable, RecordWithoutItsPageIsLeftOut)
+{
+    const auto picture = [](int skipped) { // rows, then boxes
+        std::string text;
+        for (const StationRow& row : StationTable)
+            text += row.Name + (" " + std::to_string(row.Top)) + "\n";
+        for (int i = 0; i < ProgrammeCount; ++i)
+            if (i != skipped)
+                text += testing::PrintToString(std::array{Box(i).Left, Box(i).Top, Box(i).Right, Box(i).Bottom});
+        return text;
+    };
+    const std::string without = picture(-1);
+    ProgrammeList.Append();
+    for (int i = ProgrammeCount++; i > UpperRight; --i)
+        ProgrammeList[i] = ProgrammeList[i - 1];
+    ProgrammeList[UpperRight] = TELOMI{};
+    ProgrammeList[UpperRight].Box = ProgrammeBox{0, 0, Width, Height}; // left by an earlier paint
+    InvalidateRect(TableWnd, nullptr, FALSE);
+    UpdateWindow(TableWnd);
+    EXPECT_EQ(picture(UpperRight), without);
+    Click({(Box(UpperLeft).Right + Box(Second).Left) / 2, Centre(UpperLeft).y}); // ＮＨＫ総合's free hour
+    EXPECT_EQ(std::pair(SelectedProgramme, DetailWnd), std::pair(NoProgramme, HWND{}));
 }
 
 // The last box strictly around the click wins; its detail window, a third of the timetable, opens beside

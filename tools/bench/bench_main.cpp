@@ -1,9 +1,9 @@
 // Retrieval benchmark: drives the real main window against the simulator
 // (started by scripts/bench with a fixed per-request latency) and prints wall
 // times, request counts, the network limit, how often new rows reach the
-// screen, where the time goes and the peak working set.
+// screen and the peak working set.
 //
-//   telomiya_bench.exe [--repeat R] [--split]
+//   telomiya_bench.exe [--repeat R]
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -18,17 +18,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "fetch/detail_pipeline.h"
+#include "app/choice_lists.h"
 #include "fetch/http_fetch.h"
 #include "fetch/link_scan.h"
-#include "fetch/progress_window.h"
-#include "fetch/request_list.h"
+#include "fetch/request_builder.h"
 #include "fetch/split_address.h"
-#include "listing/detail_fetch.h"
-#include "listing/detail_parser.h"
 #include "res/resource.h"
 #include "tests/win/test_support.h"
+#include "views/timetable_window.h"
 
 namespace {
 
@@ -118,7 +115,6 @@ void ChooseTokyoEveningAllGenres(int connections)
     WriteSettingsFileWithSite("[section1]\r\nBS=1\r\nCS=1\r\nchaeck=1", "Connections=" + std::to_string(connections));
     StartMainWindow();
     ChooseTokyoEvening();
-    BuildRequests(GenreCombo, TimeCombo, RegionCombo, DayCombo, RequestList);
     PumpFor(200);
 }
 
@@ -203,13 +199,20 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     return run;
 }
 
-// ---- where the time goes: the worker's steps replayed on a thread of their own
+// ---- the time of one request on its own
 
+// The five grid addresses of the Tokyo evening, as the program builds them.
 std::vector<std::string> GridAddresses()
 {
-    std::vector<std::string> addresses = {RequestList.Slot[0], RequestList.Slot[1]};
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    const LocalClock now = {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
+    char slots[3][RequestAddressSize];
+    BuildRequestAddresses({SelectedChoice(GenreCombo), SelectedChoice(TimeCombo), SelectedChoice(RegionCombo), 0},
+                          now, SiteHost, slots);
+    std::vector<std::string> addresses = {slots[0], slots[1]};
     for (const char* suffix : {"&page=1", "&page=2", "&page=3"})
-        addresses.push_back(std::string(RequestList.Slot[2]) + suffix);
+        addresses.push_back(std::string(slots[2]) + suffix);
     return addresses;
 }
 
@@ -244,162 +247,17 @@ std::vector<std::string> RetrievalPaths(size_t* gridCount)
     return paths;
 }
 
-// Mean time of one page fetch, one after the other, as the program makes it;
-// with `flags`, the same exchange with those request flags instead.
-double MeanFetchMs(const std::vector<std::string>& paths, DWORD flags = 0)
+// Mean time of one page fetch, one after the other, as the program makes it.
+double MeanFetchMs(const std::vector<std::string>& paths)
 {
-    char name[256];
-    uint16_t port = 80;
-    SplitHostPort(SiteHost, name, sizeof name, port);
-    static char buffer[MostPageBytes];
     const double start = Now();
     for (const std::string& path : paths) {
-        if (!flags) {
-            char* page = nullptr;
-            size_t length = 0;
-            if (FetchPage(SiteHost, path.c_str(), &page, &length))
-                ReleasePage(page);
-            continue;
-        }
-        HINTERNET root = InternetOpenA("telomiya", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        HINTERNET connection = InternetConnectA(root, name, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-        HINTERNET get = HttpOpenRequestA(connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
-        HttpSendRequestA(get, nullptr, 0, nullptr, 0);
-        DWORD got = 0;
-        while (InternetReadFile(get, buffer, sizeof buffer, &got) && got > 0) {
-        }
-        InternetCloseHandle(get);
-        InternetCloseHandle(connection);
-        InternetCloseHandle(root);
-    }
-    return (Now() - start) / static_cast<double>(paths.size());
-}
-
-struct Split {
-    int Connections = 1;
-    bool AsBefore = false;
-    int Records = 0;
-    double TotalMs = 0, GridMs = 0, WaitMs = 0, ParseMs = 0, AddRowMs = 0, UpdateWindowMs = 0;
-    std::atomic<bool> Done{false};
-};
-
-// The worker's path step by step, timed: grid page, then each record's page
-// (fetched in place with one connection, through a DetailPipeline with more),
-// parse, row and repaint. The list-view messages cross threads as in the program.
-void SplitWorker(Split* split)
-{
-    const double start = Now();
-    char previous[DetailPathSize] = {};
-    std::atomic<bool> stop{false};
-    DetailPipeline pipeline(split->Connections, FetchDetailPage, ReleasePage);
-    for (const std::string& address : GridAddresses()) {
-        char host[256], path[256];
-        SplitAddress(address.c_str(), host, sizeof host, path, sizeof path);
         char* page = nullptr;
         size_t length = 0;
-        double t = Now();
-        if (!FetchPage(host, path, &page, &length))
-            continue;
-        std::vector<std::string> links;
-        ScanGridLinks(page, length, previous, CollectLink, &links);
-        ReleasePage(page);
-        split->GridMs += Now() - t;
-        auto record = [&](size_t index, char* detail) {
-            TELOMI* programme = ProgrammeList.Append();
-            std::strcpy(programme->DetailPath, links[index].c_str());
-            double t0 = Now();
-            if (detail)
-                ParseDetailPage(detail, *programme);
-            double t1 = Now();
-            programme->AddRow();
-            double t2 = Now();
-            if (split->AsBefore)
-                UpdateWindow(MainWnd);
-            ProgrammeCount.fetch_add(1);
-            split->ParseMs += t1 - t0;
-            split->AddRowMs += t2 - t1;
-            split->UpdateWindowMs += Now() - t2;
-            ++split->Records;
-            return true;
-        };
-        if (split->Connections == 1) {
-            for (size_t i = 0; i < links.size(); ++i) {
-                t = Now();
-                FetchDetailPage(links[i].c_str(), &page, &length);
-                split->WaitMs += Now() - t;
-                record(i, page);
-                ReleasePage(page);
-            }
-        } else {
-            const double before = split->ParseMs + split->AddRowMs + split->UpdateWindowMs;
-            t = Now();
-            pipeline.Run(links, [&](size_t index, char* detail, size_t) { return record(index, detail); }, stop);
-            split->WaitMs += Now() - t - (split->ParseMs + split->AddRowMs + split->UpdateWindowMs - before);
-        }
+        if (FetchPage(SiteHost, path.c_str(), &page, &length))
+            ReleasePage(page);
     }
-    if (ProgressWnd)
-        SendMessageA(ProgressWnd, WM_ADDROWS, 0, 0);
-    split->TotalMs = Now() - start;
-    split->Done = true;
-}
-
-// With `asBefore`, the worker puts each row in by eight messages across
-// threads, the list draws every one and the main window is repainted after
-// each record; otherwise the progress window adds the rows in batches and lets
-// the list draw on its timer, as the program does.
-void RunSplit(int connections, bool asBefore)
-{
-    ChooseTokyoEveningAllGenres(connections);
-    if (!asBefore) {
-        RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
-        ProgressWnd = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 300, 120,
-                                      MainWnd, nullptr, AppInstance, nullptr);
-    }
-    Split split;
-    split.Connections = connections;
-    split.AsBefore = asBefore;
-    std::thread worker(SplitWorker, &split);
-    PumpUntil([&split] { return split.Done.load(); }, 600000);
-    worker.join();
-    if (ProgressWnd)
-        DestroyWindow(ProgressWnd);
-    ProgressWnd = nullptr;
-    const double n = std::max(split.Records, 1);
-    std::printf("SPLIT k=%d, rows %s: %d records in %.0f ms = grid pages %.0f + waiting for detail pages %.0f + "
-                "parse %.0f + AddRow %.0f + UpdateWindow %.0f ms; a record: wait %.2f, parse %.3f, AddRow %.2f, "
-                "UpdateWindow %.2f ms\n",
-                connections, asBefore ? "as before (8 messages, drawn per row)" : "as now", split.Records, split.TotalMs, split.GridMs,
-                split.WaitMs, split.ParseMs, split.AddRowMs, split.UpdateWindowMs, split.WaitMs / n,
-                split.ParseMs / n, split.AddRowMs / n, split.UpdateWindowMs / n);
-    std::fflush(stdout);
-    CloseMainWindow();
-    RemoveSettingsFile();
-}
-
-// What Wine charges for the mechanisms the worker uses: a message sent across
-// threads (AddRow sends eight) and starting a thread.
-void MeasureMechanisms()
-{
-    ChooseTokyoEveningAllGenres(1);
-    constexpr int Rounds = 1000;
-    double sendMs = 0;
-    std::atomic<bool> done{false};
-    std::thread sender([&] {
-        const double t = Now();
-        for (int i = 0; i < Rounds; ++i)
-            SendMessageA(MainListView, LVM_GETITEMCOUNT, 0, 0);
-        sendMs = (Now() - t) / Rounds;
-        done = true;
-    });
-    PumpUntil([&] { return done.load(); }, 120000);
-    sender.join();
-    CloseMainWindow();
-    RemoveSettingsFile();
-    const double t = Now();
-    for (int i = 0; i < 100; ++i)
-        std::thread([] {}).join();
-    std::printf("MECHANISMS a SendMessage across threads %.3f ms, a thread started and joined %.3f ms\n", sendMs,
-                (Now() - t) / 100);
+    return (Now() - start) / static_cast<double>(paths.size());
 }
 
 } // namespace
@@ -407,12 +265,9 @@ void MeasureMechanisms()
 int main(int argc, char** argv)
 {
     int repeat = 3;
-    bool split = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--split"))
-            split = true;
     }
     AppInstance = GetModuleHandleA(nullptr);
     InitCommonControls();
@@ -425,12 +280,7 @@ int main(int argc, char** argv)
     size_t gridCount = 0;
     const std::vector<std::string> paths = RetrievalPaths(&gridCount);
     const double requestMs = MeanFetchMs(paths);
-    std::printf("PER_REQUEST %zu pages, %.2f ms a page as the program fetches it", paths.size(), requestMs);
-    if (split)
-        std::printf(", %.2f ms without writing the URL cache", MeanFetchMs(paths, INTERNET_FLAG_NO_CACHE_WRITE));
-    std::printf("\n");
-    if (split)
-        MeasureMechanisms();
+    std::printf("PER_REQUEST %zu pages, %.2f ms a page as the program fetches it\n", paths.size(), requestMs);
     SimulatorGet("/_control?latency_ms=" + std::to_string(latency));
 
     std::vector<Run> runs[2];
@@ -441,11 +291,6 @@ int main(int argc, char** argv)
             runs[connections == 4].push_back(
                 Retrieve(connections, last ? &peakMb : nullptr, last ? &peakWithTableMb : nullptr));
         }
-    }
-    if (split) {
-        RunSplit(1, true);
-        RunSplit(1, false);
-        RunSplit(4, false);
     }
 
     // Medians over the repetitions; the limit counts one round trip for each

@@ -1,5 +1,8 @@
-#include "app/app_state.h"
+#include "fetch/window_class.h"
+
 #include "res/resource.h"
+
+HINSTANCE AppInstance;
 
 ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, bool withMenu)
 {
@@ -15,4 +18,10 @@ ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, const char* clas
     windowClass.lpszMenuName = withMenu ? MAKEINTRESOURCEA(IDR_MAINMENU) : nullptr;
     windowClass.lpszClassName = className;
     return RegisterClassExA(&windowClass);
+}
+
+HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int id)
+{
+    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
 }

@@ -1,0 +1,39 @@
+// UTF-8 text into code page 932 (Shift_JIS as Windows has it), and cutting
+// code page 932 text to fit the record's fixed-size fields.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The platform's reading of one double-byte code: the UTF-16 character, or 0
+// when the code is unmapped. On Windows MultiByteToWideChar(932) gives it.
+using Cp932Decode = char16_t (*)(unsigned char lead, unsigned char trail);
+
+class Cp932Encoder {
+public:
+    // Asks `decode` about every double-byte code once.
+    explicit Cp932Encoder(Cp932Decode decode);
+
+    // The character of a double-byte code, 0 when there is none.
+    char16_t Decode(unsigned char lead, unsigned char trail) const;
+    // One or two bytes into `out`; 0 when code page 932 cannot hold `c`.
+    size_t Encode(char32_t c, char out[2]) const;
+    // The whole text; what the code page cannot hold becomes "〓", malformed
+    // UTF-8 is skipped. Controls: TAB, CR and LF become spaces, or stay as
+    // they are with `keepLineBreaks` (TAB still becomes a space), the other
+    // C0 and C1 controls are dropped.
+    std::string FromUtf8(std::string_view utf8, bool keepLineBreaks = false) const;
+
+private:
+    std::vector<uint16_t> ToCp932;     // by UTF-16 unit; lead << 8 | trail, or a single byte, 0 = none
+    std::vector<char16_t> FromDouble;  // by (lead - 0x80) << 8 | trail
+};
+
+// True for the first byte of a double-byte character.
+bool IsCp932Lead(unsigned char byte);
+// Copies `text` into `field` of `size` bytes, zero-terminated, cut on a
+// character boundary when it does not fit.
+void FitCp932(std::string_view text, char* field, size_t size);

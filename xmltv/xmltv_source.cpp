@@ -1,0 +1,174 @@
+#include "xmltv/xmltv_source.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "fetch/http_fetch.h"
+
+namespace {
+
+constexpr DWORD PieceSize = 64 * 1024;
+
+char16_t DecodeCp932(unsigned char lead, unsigned char trail)
+{
+    const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    wchar_t wide[2] = {};
+    return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, code, 2, wide, 2) == 1 ? wide[0] : 0;
+}
+
+// Built once, on first use, from the platform's own code page table.
+const Cp932Encoder& Encoder()
+{
+    static const Cp932Encoder encoder(DecodeCp932);
+    return encoder;
+}
+
+bool IsWebAddress(const std::string& address)
+{
+    return address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
+}
+
+// What went wrong while getting the bytes; "" while nothing did.
+struct Reading {
+    std::mutex Lock;  // the reader is fed on the reading thread and read on the worker
+    XmltvReader Reader;
+    char Problem[160] = "";
+    Reading(const XmltvRequest& request) : Reader(request, Encoder()) {}
+
+    // False once the document is broken: reading stops.
+    bool Feed(const char* bytes, size_t length)
+    {
+        std::lock_guard<std::mutex> hold(Lock);
+        return Reader.Feed(bytes, length);
+    }
+};
+
+void ReadFromWeb(const std::string& address, Reading& reading, RequestGate* gate)
+{
+    char host[256] = "";
+    char path[2048] = "";
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!InternetCrackUrlA(address.c_str(), 0, 0, &parts)) {
+        std::strcpy(reading.Problem, "アドレスの形が正しくありません。");
+        return;
+    }
+    HttpGet get(gate);
+    if (!get.Send(host, parts.nPort, path[0] ? path : "/", parts.nScheme == INTERNET_SCHEME_HTTPS, true)) {
+        std::strcpy(reading.Problem, "サーバーにつながりませんでした。");
+        return;
+    }
+    const DWORD status = get.Header(HTTP_QUERY_STATUS_CODE, 0);
+    if (status != 200) {
+        std::snprintf(reading.Problem, sizeof reading.Problem, "サーバーの答えは %lu でした。",
+                      static_cast<unsigned long>(status));
+        return;
+    }
+    std::unique_ptr<char[]> piece(new char[PieceSize]);
+    for (;;) {
+        DWORD read = 0;
+        if (!get.Read(piece.get(), PieceSize, &read)) {
+            std::strcpy(reading.Problem, "受信が途中で途切れました。");
+            return;
+        }
+        if (read == 0 || !reading.Feed(piece.get(), read))
+            return;
+    }
+}
+
+void ReadFromFile(const std::string& path, Reading& reading, const std::atomic<bool>& stop)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::strcpy(reading.Problem, "ファイルを開けませんでした。");
+        return;
+    }
+    std::unique_ptr<char[]> piece(new char[PieceSize]);
+    DWORD read = 0;
+    while (!stop && ReadFile(file, piece.get(), PieceSize, &read, nullptr) && read > 0 &&
+           reading.Feed(piece.get(), read)) {
+    }
+    CloseHandle(file);
+}
+
+const char* FaultText(const XmltvFault& fault)
+{
+    switch (fault.Kind) {
+    case XmltvFaultKind::None:
+        return "";
+    case XmltvFaultKind::BadChoice:
+        return "選んだ日時かジャンルが一覧にありません。";
+    case XmltvFaultKind::NotXml:
+        return "XMLTV の文書ではありません。";
+    case XmltvFaultKind::Syntax:
+        return "XML の書き方が壊れています。";
+    case XmltvFaultKind::BrokenOff:
+        return "文書が途中で終わっています。";
+    case XmltvFaultKind::Encoding:
+        return "文書の文字コードを読めません。";
+    case XmltvFaultKind::TooLarge:
+        return "文書の入れ子か実体が大きすぎます。";
+    }
+    return "";
+}
+
+class XmltvSource final : public RetrievalSource {
+public:
+    explicit XmltvSource(const XmltvSettings& settings) : Settings(settings) {}
+    void Walk(RetrievalRun& run) override;
+
+private:
+    XmltvSettings Settings;
+};
+
+void XmltvSource::Walk(RetrievalRun& run)
+{
+    // The reading thread owns the reading: a stop may leave it to end by itself.
+    auto reading = std::make_shared<Reading>(Settings.Request);
+    const bool ended = run.Await([reading, address = Settings.Address, gate = run.Requests()] {
+        if (IsWebAddress(address))
+            ReadFromWeb(address, *reading, gate.get());
+        else
+            ReadFromFile(address, *reading, AbortFlag);
+        if (!reading->Problem[0] && !AbortFlag) {
+            std::lock_guard<std::mutex> hold(reading->Lock);
+            if (!reading->Reader.Finish())
+                std::strcpy(reading->Problem, FaultText(reading->Reader.Fault()));
+        }
+    });
+
+    // What was read before a fault or a stop is kept.
+    std::vector<TELOMI> records;
+    {
+        std::lock_guard<std::mutex> hold(reading->Lock);
+        records = reading->Reader.Records();
+    }
+    for (const TELOMI& taken : records) {
+        TELOMI* record = run.Append();
+        if (!record)
+            break;
+        *record = taken;
+        run.Complete();
+    }
+    if (ended && reading->Problem[0]) {
+        char text[512];
+        std::snprintf(text, sizeof text, "%.300s を読めませんでした。\n%s", Settings.Address.c_str(), reading->Problem);
+        run.ReportFailure(text);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<RetrievalSource> MakeXmltvSource(const XmltvSettings& settings)
+{
+    return std::make_unique<XmltvSource>(settings);
+}
