@@ -101,13 +101,6 @@ void PaintMinutesLabel(HWND window)
     EndPaint(window, &paint);
 }
 
-LocalClock LocalNow()
-{
-    SYSTEMTIME local;
-    GetLocalTime(&local);
-    return {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
-}
-
 // The site's addresses from the four lists and the clock, and the settings
 // as they are now: the walk keeps this copy.
 SiteSettings CurrentSiteSettings()

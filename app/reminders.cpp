@@ -31,12 +31,6 @@ std::vector<uint8_t> ReminderMarks;
 // MinutesBefore later, which only the caption follows.
 int ArmedMinutes = 0;
 
-LocalClock LocalNow()
-{
-    SYSTEMTIME local;
-    GetLocalTime(&local);
-    return {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
-}
 
 // The row follows the programme by its item data, wherever sorting put it.
 bool RowTicked(int32_t programme)
@@ -122,6 +116,13 @@ void SwitchOff()
 }
 
 } // namespace
+
+LocalClock LocalNow()
+{
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    return {{local.wYear, local.wMonth, local.wDay}, local.wHour, local.wMinute};
+}
 
 void SwitchReminders()
 {

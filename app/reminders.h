@@ -4,12 +4,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "listing/calendar.h"
+
 // The icon's callback message, the first number free for applications.
 constexpr UINT WM_TRAYICON = WM_USER;
 
 // Adds or removes the notification-area icon; tests replace it to refuse.
+// Interface thread only.
 extern BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAA);
 
+// The local wall clock now, to the minute.
+LocalClock LocalNow();
 // The reminder button: switches reminders on or off.
 void SwitchReminders();
 // One timer per ticked row, due minutesBefore minutes before its programme.

@@ -82,8 +82,7 @@ size_t DetailPipeline::Run(const std::vector<std::string>& paths, const Consumer
     auto run = std::make_shared<RunState>();
     run->Paths = paths;
     run->Slots.resize(paths.size());
-    // Threads that live as long as the run: starting one per page costs
-    // milliseconds under Wine.
+    // Threads that live as long as the run, so a page costs no thread start.
     const size_t wanted = std::min(paths.size(), static_cast<size_t>(Connections));
     size_t threads = 0;
     for (; threads < wanted; ++threads) {

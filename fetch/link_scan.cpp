@@ -34,19 +34,18 @@ bool IsRejected(const char* candidate)
 
 }  // namespace
 
-GridScanResult ScanGridLinks(const char* page, size_t length, char (&previousCandidate)[DetailPathSize],
+int ScanGridLinks(const char* page, size_t length, char (&previousCandidate)[DetailPathSize],
                              LinkAcceptor accept, void* context)
 {
-    GridScanResult result{false, 0};
+    int accepted = 0;
     if (page == nullptr)
-        return result;
+        return accepted;
     // The page is text: it ends at its first zero byte or after `length` bytes.
     const void* zero = std::memchr(page, '\0', length);
     const char* const end = zero != nullptr ? static_cast<const char*>(zero) : page + length;
     const char* cursor = page;
 
     while (const char* found = FindMarker(cursor, end)) {
-        result.MarkerSeen = true;
         cursor = found + MarkerLength;
         size_t taken = 0;
         while (taken < LongestQuery && cursor + taken < end && cursor[taken] != '"')
@@ -60,13 +59,13 @@ GridScanResult ScanGridLinks(const char* page, size_t length, char (&previousCan
         cursor += taken;
 
         // Only a link equal to the one just before it is a repeat.
-        bool accepted = !IsRejected(candidate) && std::strcmp(candidate, previousCandidate) != 0;
+        const bool isNew = !IsRejected(candidate) && std::strcmp(candidate, previousCandidate) != 0;
         std::memcpy(previousCandidate, candidate, MarkerLength + taken + 1);
-        if (accepted) {
-            ++result.Accepted;
+        if (isNew) {
+            ++accepted;
             if (!accept(candidate, context))
                 break;
         }
     }
-    return result;
+    return accepted;
 }

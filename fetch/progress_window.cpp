@@ -13,7 +13,8 @@ char ProgressText[256];
 
 namespace {
 
-// The list the rows go into; interface thread only, like the window.
+// The window's state, on the interface thread only, like the window itself.
+// The list the rows go into.
 HWND RowsList;
 constexpr UINT_PTR DotTimer = 5;
 // While a retrieval runs, the rows of completed records go into the list and

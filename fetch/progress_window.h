@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+// The progress window's line; interface thread only.
 extern char ProgressText[256];
 
 // Sent by the worker when its walk has ended: the end steps follow.

@@ -111,14 +111,14 @@ void SiteSource::WalkAddress(const char* address, DetailPipeline& pipeline)
         failures = 0;
         retryPause = 500;
         std::vector<std::string> paths;
-        const GridScanResult scan = ScanGridLinks(answer->Page, answer->Length, PreviousCandidate, CollectLink, &paths);
+        const int accepted = ScanGridLinks(answer->Page, answer->Length, PreviousCandidate, CollectLink, &paths);
         // A page buffer is a megabyte: let it go before the detail pages come.
         answer.reset();
         pipeline.Run(
             paths, [this, &paths](size_t index, char* page, size_t) { return TakePage(paths[index], page); },
             AbortFlag);
         // A page whose links were all rejected or repeated adds nothing either.
-        if (scan.Accepted == 0 && ++EmptyPageCount > EmptyPagesTolerated)
+        if (accepted == 0 && ++EmptyPageCount > EmptyPagesTolerated)
             return;
     }
 }

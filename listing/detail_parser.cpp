@@ -1,6 +1,7 @@
 #include "listing/detail_parser.h"
 
 #include "listing/calendar.h"
+#include "listing/cp932_text.h"
 #include "listing/euc_to_sjis.h"
 
 #include <cstdlib>
@@ -71,25 +72,6 @@ int32_t NonNegative(long value)
     return value < 0 ? 0 : static_cast<int32_t>(value);
 }
 
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// The longest start of text that fits in room bytes without splitting a
-// double-byte character, so a cut field never ends in half a character.
-size_t FitLength(const char* text, size_t length, size_t room)
-{
-    size_t n = 0;
-    while (n < length) {
-        const size_t step = IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < length ? 2 : 1;
-        if (n + step > room)
-            break;
-        n += step;
-    }
-    return n;
-}
-
 template <size_t N>
 void StoreIfShorter(char (&field)[N], const char* text, size_t length, size_t limit)
 {
@@ -107,7 +89,7 @@ template <size_t N>
 void AppendCut(char (&field)[N], const char* text, size_t length)
 {
     const size_t used = std::strlen(field);
-    const size_t n = FitLength(text, length, N - 1 - used);
+    const size_t n = Cp932FitLength(text, length, N - 1 - used);
     std::memcpy(field + used, text, n);
     field[used + n] = 0;
 }
@@ -179,6 +161,17 @@ char* ParseDate(char* p, TELOMI& record)
     return Past(p, 5);
 }
 
+// A time as the page writes it: a sign (深 after midnight, 後 in the afternoon,
+// which adds twelve hours) and "hh:mm" behind it. Returns the sign's first byte.
+unsigned char ReadClock(const char* p, int32_t& hour, int32_t& minute)
+{
+    const unsigned char sign = static_cast<unsigned char>(p[0]);
+    const long value = ReadNumber(p, 2);
+    hour = value < 0 ? 0 : (sign == AfternoonSign ? 12 : 0) + static_cast<int32_t>(value);
+    minute = NonNegative(ReadNumber(p, 5));
+    return sign;
+}
+
 char* ParseStartTime(char* p, TELOMI& record, int year)
 {
     record.StartHour = 0;
@@ -187,17 +180,12 @@ char* ParseStartTime(char* p, TELOMI& record, int year)
     if (space == nullptr)
         return p;
     p = space + Len(IdeographicSpace);
-    const unsigned char sign = static_cast<unsigned char>(p[0]);
-    if (sign == AfterMidnightSign) {
+    // After midnight the programme belongs to the next calendar day.
+    if (ReadClock(p, record.StartHour, record.StartMinute) == AfterMidnightSign) {
         ++record.Day;
         if (record.Day >= 29)
             CarryMonth(record, year);
-    } else if (sign == AfternoonSign) {
-        record.StartHour = 12;
     }
-    const long hour = ReadNumber(p, 2);
-    record.StartHour = hour < 0 ? 0 : record.StartHour + static_cast<int32_t>(hour);
-    record.StartMinute = NonNegative(ReadNumber(p, 5));
     return Past(p, 7);
 }
 
@@ -209,10 +197,7 @@ char* ParseEndTime(char* p, TELOMI& record)
     if (marker == nullptr)
         return p;
     p = marker + Len(EndTimeMarker);
-    record.EndHour = static_cast<unsigned char>(p[0]) == AfternoonSign ? 12 : 0;
-    const long hour = ReadNumber(p, 2);
-    record.EndHour = hour < 0 ? 0 : record.EndHour + static_cast<int32_t>(hour);
-    record.EndMinute = NonNegative(ReadNumber(p, 5));
+    ReadClock(p, record.EndHour, record.EndMinute);
     return Past(p, 7);
 }
 
@@ -245,7 +230,7 @@ void ParseDescription(const char* p, TELOMI& record)
         if (cellEnd - from > 1) {
             const size_t length = static_cast<size_t>(cellEnd - 1 - from);
             // Cut short enough that the CR LF always fits behind it.
-            AppendCut(record.Other, from, FitLength(from, length, sizeof record.Other - 1 - Len(LineEnd)));
+            AppendCut(record.Other, from, Cp932FitLength(from, length, sizeof record.Other - 1 - Len(LineEnd)));
         }
     }
     AppendCut(record.Other, LineEnd, Len(LineEnd));
@@ -256,91 +241,106 @@ struct PerformerResult {
     bool SkipInfo;
 };
 
+// The performers field as it fills. Once a heading or a name does not fit,
+// nothing more is taken, so the field stays a clean start of the list.
+struct PerformerField {
+    char* Text;
+    size_t Used = 0;
+    bool Full = false;
+    static constexpr size_t Room = sizeof TELOMI::Performers - 1;
+
+    // A heading replaces the "・" behind the name before it.
+    void AddHeading(const char* heading, size_t length)
+    {
+        const size_t keep = EndsWith(Text, Used, NameSeparator, Len(NameSeparator)) ? Used - Len(NameSeparator) : Used;
+        if (Full || keep + length > Room) {
+            Full = true;
+            return;
+        }
+        std::memcpy(Text + keep, heading, length);
+        Used = keep + length;
+        Text[Used] = 0;
+    }
+
+    // Names of 30 bytes or more are left out.
+    void AddName(const char* name, size_t length)
+    {
+        if (length >= 30 || Full)
+            return;
+        if (Used + length + Len(NameSeparator) > Room) {
+            Full = true;
+            return;
+        }
+        std::memcpy(Text + Used, name, length);
+        std::memcpy(Text + Used + length, NameSeparator, Len(NameSeparator));
+        Used += length + Len(NameSeparator);
+        Text[Used] = 0;
+    }
+};
+
+// Takes the role heading between the cursor and the next link, if any, and
+// cuts the page behind it; returns the cursor. A "／" is a heading only when it
+// ends before the link (with a byte to spare, so the cut and the step past it
+// leave the link whole): one further on belongs to a later heading, or to no
+// heading at all, and taking it now would skip the names in between.
+char* TakeHeading(char* p, const char* link, PerformerField& field)
+{
+    const std::string_view ahead(p, static_cast<size_t>(link - p));
+    const size_t found = ahead.find(HeadingEnd);
+    if (found == std::string_view::npos || found + Len(HeadingEnd) >= ahead.size())
+        return p;
+    char* solidus = p + found;
+    // The heading starts one byte after the nearest '>' in front of it,
+    // looking no further back than the cursor.
+    char* start = solidus;
+    while (start >= p + 2 && start[-2] != '>')
+        --start;
+    if (start < p + 2)
+        start = p;
+    field.AddHeading(start, static_cast<size_t>(solidus + Len(HeadingEnd) - start));
+    solidus[Len(HeadingEnd)] = 0;
+    return solidus + 3;
+}
+
+// Takes the name of the link at `link` and cuts it out; returns the cursor
+// behind it, or null when the page ends inside the link's tag. Like the
+// subtitle, a name with nothing after it runs to the page's end.
+char* TakeName(char* link, PerformerField& field)
+{
+    char* tagEnd = std::strchr(link, '>');
+    if (tagEnd == nullptr)
+        return nullptr;
+    char* name = tagEnd + 1;
+    char* nameEnd = *name != 0 ? std::strchr(name + 1, '<') : nullptr;
+    if (nameEnd == nullptr) {
+        const size_t length = std::strlen(name);
+        field.AddName(name, length);
+        return name + length;
+    }
+    *nameEnd = 0;
+    field.AddName(name, static_cast<size_t>(nameEnd - name));
+    return nameEnd + 1;
+}
+
 PerformerResult ParsePerformers(char* p, TELOMI& record)
 {
-    char* const performers = record.Performers;
-    constexpr size_t room = sizeof record.Performers - 1;
-    performers[0] = 0;
+    record.Performers[0] = 0;
     if (std::strstr(p, PerformerLink) == nullptr)
         return {p, false};
-
-    size_t used = 0;
-    // Once a heading or name does not fit, nothing more is taken, so the
-    // field stays a clean start of the list.
-    bool full = false;
-    for (;;) {
-        char* link = std::strstr(p, PerformerLink);
-        if (link == nullptr)
-            break;
-
-        // A "／" is a role heading only when it ends before the next link
-        // (with a byte to spare, so the cut and the step past it leave the
-        // link whole): one further on belongs to a later heading, or to no
-        // heading at all, and taking it now would skip the names in between.
-        const std::string_view ahead(p, static_cast<size_t>(link - p));
-        const size_t found = ahead.find(HeadingEnd);
-        if (found != std::string_view::npos && found + Len(HeadingEnd) < ahead.size()) {
-            char* solidus = p + found;
-            // The heading starts one byte after the nearest '>' in front of
-            // it, looking no further back than the cursor.
-            char* start = solidus;
-            while (start >= p + 2 && start[-2] != '>')
-                --start;
-            if (start < p + 2)
-                start = p;
-            const size_t length = static_cast<size_t>(solidus + Len(HeadingEnd) - start);
-            if (!full) {
-                const size_t keep = EndsWith(performers, used, NameSeparator, Len(NameSeparator))
-                    ? used - Len(NameSeparator)
-                    : used;
-                if (keep + length <= room) {
-                    std::memcpy(performers + keep, start, length);
-                    used = keep + length;
-                    performers[used] = 0;
-                } else {
-                    full = true;
-                }
-            }
-            solidus[Len(HeadingEnd)] = 0; // cut behind the heading, in front of the link
-            p = solidus + 3;
-        }
-
+    PerformerField field{record.Performers};
+    for (char* link; (link = std::strstr(p, PerformerLink)) != nullptr;) {
+        p = TakeHeading(p, link, field);
         link = std::strstr(p, PerformerLink);
         if (link == nullptr)
-            return {p, true}; // the heading rule above keeps this from happening
-        p = link;
-
-        char* tagEnd = std::strchr(p, '>');
-        if (tagEnd == nullptr)
-            break; // the page ends inside the link's tag
-        p = tagEnd + 1;
-        // Like the subtitle, a name with nothing after it runs to the page's end.
-        char* nameEnd = *p != 0 ? std::strchr(p + 1, '<') : nullptr;
-        size_t length;
-        char* next;
-        if (nameEnd != nullptr) {
-            *nameEnd = 0;
-            length = static_cast<size_t>(nameEnd - p);
-            next = nameEnd + 1;
-        } else {
-            length = std::strlen(p);
-            next = p + length;
-        }
-        if (length < 30 && !full) {
-            if (used + length + Len(NameSeparator) <= room) {
-                std::memcpy(performers + used, p, length);
-                std::memcpy(performers + used + length, NameSeparator, Len(NameSeparator));
-                used += length + Len(NameSeparator);
-                performers[used] = 0;
-            } else {
-                full = true;
-            }
-        }
+            return {p, true}; // the heading rule keeps this from happening
+        char* next = TakeName(link, field);
+        if (next == nullptr)
+            break;
         p = next;
     }
     // Drop the final "・", or the "／" of a heading that no name followed.
-    used = used >= 2 ? used - 2 : 0;
-    performers[used] = 0;
+    field.Used = field.Used >= 2 ? field.Used - 2 : 0;
+    field.Text[field.Used] = 0;
     return {p, false};
 }
 

@@ -59,6 +59,8 @@ private:
     std::atomic<size_t> Length{0};
 };
 
+// Appended to by the worker, emptied by the interface thread between retrievals.
 extern ProgrammeStore ProgrammeList;
-// Records below this count are complete; raised by the worker after each one.
+// Records below this count are complete: raised by the worker after each one,
+// read by the interface thread, which never looks past it.
 extern std::atomic<int32_t> ProgrammeCount;

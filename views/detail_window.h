@@ -9,11 +9,12 @@
 // SelectedProgramme's value while no programme is chosen.
 constexpr int32_t NoProgramme = 999999;
 
+// The open detail window and its programme; interface thread only.
 extern HWND DetailWnd;
 extern int32_t SelectedProgramme;
 
 // Hands a finished web address to the shell; replaceable so tests can capture
-// the address instead of starting a browser.
+// the address instead of starting a browser. Set before any window exists.
 extern void (*OpenInBrowser)(const char* address);
 
 // Closes the open detail window, then opens one for the programme whose box

@@ -27,7 +27,8 @@ struct TimetableLayout {
     bool fitPending = true;           // a fit follows the next paint
 };
 
-// The timetable window's process-wide state.
+// The timetable window's measures and rows, kept from one paint to the next;
+// interface thread only.
 extern TimetableLayout TableLayout;
 extern std::vector<StationRow> StationTable;
 

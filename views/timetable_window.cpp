@@ -17,8 +17,6 @@ constexpr UINT_PTR FitTimer = 1;
 constexpr UINT FitDelayMilliseconds = 10;
 const COLORREF BoxHatchColour = RGB(252, 166, 84);
 
-// Box texts; a longer text is cut at 999 bytes.
-char TextBuffer[1000];
 
 RECT ReadClientSize(HWND window)
 {
@@ -88,12 +86,14 @@ void DrawProgrammeBox(HDC dc, const TELOMI& record)
 {
     const ProgrammeBox& box = record.Box;
     Rectangle(dc, box.Left, box.Top, box.Right, box.Bottom);
-    std::snprintf(TextBuffer, sizeof TextBuffer, "%.2d:%.2d～%.2d:%.2d\n%.*s\n『%.*s』\n%.*s", record.StartHour,
+    // A longer text is cut at 999 bytes.
+    char text[1000];
+    std::snprintf(text, sizeof text, "%.2d:%.2d～%.2d:%.2d\n%.*s\n『%.*s』\n%.*s", record.StartHour,
                   record.StartMinute, record.EndHour, record.EndMinute, static_cast<int>(sizeof record.Title),
                   record.Title, static_cast<int>(sizeof record.Subtitle), record.Subtitle,
                   static_cast<int>(sizeof record.Other), record.Other);
     RECT textBox = {box.Left + 5, box.Top, box.Right, box.Bottom};
-    DrawTextA(dc, TextBuffer, -1, &textBox, DT_WORDBREAK | DT_PATH_ELLIPSIS);
+    DrawTextA(dc, text, -1, &textBox, DT_WORDBREAK | DT_PATH_ELLIPSIS);
 }
 
 // The whole client area into dc; the window's paint and WM_PRINTCLIENT share it.

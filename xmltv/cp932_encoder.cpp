@@ -24,11 +24,6 @@ bool Prefers(uint16_t code, uint16_t held)
 
 }  // namespace
 
-bool IsCp932Lead(unsigned char byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 Cp932Encoder::Cp932Encoder(Cp932Decode decode) : ToCp932(0x10000, 0), FromDouble(0x8000, 0)
 {
     for (unsigned c = 0; c < 0x80; ++c)
@@ -123,13 +118,7 @@ void FitCp932(std::string_view text, char* field, size_t size)
 {
     if (size == 0)
         return;
-    size_t length = 0;
-    while (length < text.size()) {
-        const size_t step = IsCp932Lead(static_cast<unsigned char>(text[length])) ? 2 : 1;
-        if (length + step > size - 1 || length + step > text.size())
-            break;
-        length += step;
-    }
+    const size_t length = Cp932FitLength(text.data(), text.size(), size - 1);
     std::memcpy(field, text.data(), length);
     field[length] = '\0';
 }

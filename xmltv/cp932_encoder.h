@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "listing/cp932_text.h"
+
 // The platform's reading of one double-byte code: the UTF-16 character, or 0
 // when the code is unmapped. On Windows MultiByteToWideChar(932) gives it.
 using Cp932Decode = char16_t (*)(unsigned char lead, unsigned char trail);
@@ -32,8 +34,6 @@ private:
     std::vector<char16_t> FromDouble;  // by (lead - 0x80) << 8 | trail
 };
 
-// True for the first byte of a double-byte character.
-bool IsCp932Lead(unsigned char byte);
 // Copies `text` into `field` of `size` bytes, zero-terminated, cut on a
 // character boundary when it does not fit.
 void FitCp932(std::string_view text, char* field, size_t size);
