@@ -86,7 +86,8 @@ variant name), invalid_euc, fault_seed, size, and
   xmltv=ok|cut|notxml|404
       /xmltv.xml as it should be, cut about the middle with the connection
       closed (Content-Length gives the full size), an HTML page with status
-      200, or a 404.
+      200, or a 404. A client that sends "Accept-Encoding: gzip" gets the
+      document gzip-compressed (cut after compression).
 The truths ignore the faults: pages failed by fail_grids still have their
 records in /_truth/grid.
 
@@ -97,6 +98,7 @@ import argparse
 import dataclasses
 import datetime
 import functools
+import gzip
 import json
 import random
 import re
@@ -1486,6 +1488,11 @@ class Faults:
         return pad(body, self.size) if self.size >= 0 else body
 
 
+@functools.lru_cache(maxsize=4)
+def gzip_compressed(body):
+    return gzip.compress(body, compresslevel=1, mtime=0)
+
+
 def pad(body, n):
     """body made exactly n bytes long: ASCII padding in an HTML comment at the
     end, or cut when the page is longer."""
@@ -1564,11 +1571,11 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- plumbing
 
-    def send_page(self, status, ctype, body, cut=False, count=True):
-        head = ("HTTP/1.1 %d %s\r\nDate: %s\r\nServer: %s\r\nContent-Type: %s\r\n"
+    def send_page(self, status, ctype, body, cut=False, count=True, gzipped=False):
+        head = ("HTTP/1.1 %d %s\r\nDate: %s\r\nServer: %s\r\nContent-Type: %s\r\n%s"
                 "Content-Length: %d\r\nConnection: close\r\n\r\n" % (
                     status, REASONS.get(status, "OK"), self.date_time_string(), self.server_version,
-                    ctype, len(body))).encode("ascii")
+                    ctype, "Content-Encoding: gzip\r\n" if gzipped else "", len(body))).encode("ascii")
         data = head + (body[:len(body) // 2] if cut else body)
         self.close_connection = True
         try:
@@ -1648,7 +1655,9 @@ class Handler(BaseHTTPRequestHandler):
                 return
             status, ctype, body = self.site_page(faults, today)
             cut = action == "cut" or (kind == "xmltv" and faults.xmltv == "cut" and status == 200)
-            self.send_page(status, ctype, body, cut=cut)
+            # As tuner servers do, the document goes compressed to a client that asks for it.
+            gzipped = kind == "xmltv" and status == 200 and "gzip" in self.headers.get("Accept-Encoding", "")
+            self.send_page(status, ctype, gzip_compressed(body) if gzipped else body, cut=cut, gzipped=gzipped)
         finally:
             with st.lock:
                 st.in_flight -= 1

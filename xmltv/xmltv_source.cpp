@@ -20,11 +20,12 @@ char16_t DecodeCp932(unsigned char lead, unsigned char trail)
     return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, code, 2, wide, 2) == 1 ? wide[0] : 0;
 }
 
-// Built once, on first use, from the platform's own code page table.
+// Built once, on first use, from the platform's own code page table, and
+// never destroyed: a reading that a stop left behind may still use it at exit.
 const Cp932Encoder& Encoder()
 {
-    static const Cp932Encoder encoder(DecodeCp932);
-    return encoder;
+    static const Cp932Encoder* const encoder = new Cp932Encoder(DecodeCp932);
+    return *encoder;
 }
 
 bool IsWebAddress(const std::string& address)
@@ -32,12 +33,14 @@ bool IsWebAddress(const std::string& address)
     return address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
 }
 
-// What went wrong while getting the bytes; "" while nothing did.
+// A document being read: fed on the reading thread, its records taken on the
+// worker, under the lock.
 struct Reading {
-    std::mutex Lock;  // the reader is fed on the reading thread and read on the worker
+    std::mutex Lock;
     XmltvReader Reader;
+    // What went wrong while getting the bytes or reading them; "" while nothing did.
     char Problem[160] = "";
-    Reading(const XmltvRequest& request) : Reader(request, Encoder()) {}
+    explicit Reading(const XmltvRequest& request) : Reader(request, Encoder()) {}
 
     // False once the document is broken: reading stops.
     bool Feed(const char* bytes, size_t length)

@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 """cp932_literals.py SOURCE OUTPUT
 
-Copies a UTF-8 C++ source for clang, which knows no -fexec-charset=CP932: every
-non-ASCII character in a narrow string or character literal becomes three-digit
-octal escapes of its CP932 bytes (three digits, so a following digit is never
-swallowed). Comments and u8/u/U/L literals stay; a #line directive keeps
-diagnostics pointing at the original file.
+Copies a UTF-8 C++ source for clang, which knows no -fexec-charset=CP932: each
+non-ASCII character of a narrow literal becomes three-digit octal escapes of its
+CP932 bytes. Comments and u8/u/U/L literals stay; #line keeps the file's name.
 """
 
 import os
@@ -75,12 +73,10 @@ def convert(text, name="<source>"):
 
 def main(argv):
     if len(argv) != 3:
-        print(__doc__.splitlines()[0], file=sys.stderr)
-        return 2
+        return __doc__.splitlines()[0]
     source, output = argv[1], argv[2]
     with open(source, encoding="utf-8", newline="") as f:
-        text = f.read()
-    converted = convert(text, source)
+        converted = convert(f.read(), source)
     directive = '#line 1 "%s"\n' % os.path.abspath(source).replace("\\", "\\\\").replace('"', '\\"')
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output + ".tmp", "w", encoding="utf-8", newline="") as f:

@@ -2,6 +2,7 @@
 // record's texts end inside their fields, its times are clock times, and the
 // pieces change nothing against feeding the document whole.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,28 +13,19 @@
 
 namespace {
 
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
+void Require(bool condition) { condition ? void() : __builtin_trap(); }
 
-template <size_t N>
-bool Ends(const char (&field)[N])
-{
-    return std::memchr(field, 0, N) != nullptr;
-}
-
+#define ENDS(field) (std::memchr(r.field, 0, sizeof r.field) != nullptr)
 std::string Text(const TELOMI& r)
 {
-    Require(Ends(r.Station) && Ends(r.Title) && Ends(r.Subtitle) && Ends(r.Performers) && Ends(r.Other));
+    Require(ENDS(Station) && ENDS(Title) && ENDS(Subtitle) && ENDS(Performers) && ENDS(Other));
     Require(r.Month >= 1 && r.Month <= 12 && r.Day >= 1 && r.Day <= 31 && r.StartHour >= 0 && r.StartHour <= 23 &&
             r.StartMinute >= 0 && r.StartMinute <= 59 && r.EndHour >= 0 && r.EndHour <= 23 && r.EndMinute >= 0 &&
             r.EndMinute <= 59);
-    return std::string(r.Station) + '|' + std::to_string(r.Month * 1000000 + r.Day * 10000 + r.StartHour * 100 +
-                                                         r.StartMinute) +
-           '|' + std::to_string(r.EndHour * 100 + r.EndMinute) + '|' + r.Title + '|' + r.Subtitle + '|' +
-           r.Performers + '|' + r.Other;
+    char times[64];
+    std::snprintf(times, sizeof times, "|%d/%d %d:%d-%d:%d|", r.Month, r.Day, r.StartHour, r.StartMinute, r.EndHour,
+                  r.EndMinute);
+    return std::string(r.Station) + times + r.Title + '|' + r.Subtitle + '|' + r.Performers + '|' + r.Other;
 }
 
 std::vector<std::string> Read(const XmltvRequest& request, const uint8_t* data, size_t size, uint32_t split,
@@ -43,9 +35,8 @@ std::vector<std::string> Read(const XmltvRequest& request, const uint8_t* data, 
     bool going = true;
     for (size_t at = 0; at < size && going;) {
         // Pieces of 1 to 64 bytes when split, else the whole document.
-        split = split * 1103515245u + 12345u;
-        const size_t piece = request.Channels.size() < 9 && split != 0 ? 1 + (split >> 16) % 64 : size;
-        const size_t length = std::min(piece, size - at);
+        split = split == 0 ? 0 : split * 1103515245u + 12345u;
+        const size_t length = std::min(split != 0 ? 1 + (split >> 16) % 64 : size, size - at);
         going = reader.Feed(reinterpret_cast<const char*>(data) + at, length);
         at += length;
     }

@@ -1,12 +1,16 @@
 #include "fetch/choices.h"
+#include "fetch/link_scan.h"
 #include "fetch/request_builder.h"
+#include "fetch/split_address.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 
-static int PositionOf(const Choice* table, int count, const char* label)
+// Shared with the other tests: positions are found by label, never copied.
+int PositionOf(const Choice* table, int count, const char* label)
 {
     for (int i = 0; i < count; ++i)
         if (std::strcmp(table[i].Label, label) == 0)
@@ -41,27 +45,50 @@ TEST(BuildRequestAddresses, TokyoAllGenresEveningOnTheBroadcastDay)
     }
 }
 
-TEST(ChoiceTables, LabelsAndCodesAreConsistent)
+TEST(ScanGridLinks, TakesTheQueriesOfNewCleanLinks)
 {
-    for (int t = 0; t < TimeChoiceCount; ++t) {
-        // "hh:mm～hh:mm", the tilde 0x81 0x60, in sorted order; the code is the start as hhmmss.
-        const std::string label = TimeChoices[t].Label;
-        EXPECT_EQ(label.size(), 12u) << t;
-        EXPECT_EQ(label.substr(5, 2), "\x81\x60") << t;
-        EXPECT_EQ(label.substr(0, 2) + label.substr(3, 2) + "00", TimeChoices[t].Code);
-        EXPECT_TRUE(t == 0 || std::strcmp(TimeChoices[t - 1].Label, TimeChoices[t].Label) < 0) << t;
+    auto m = [](const std::string& query) { return "<a href=\"/genre/detail.php3?" + query + "\">"; };
+    const std::string q100(100, 'q');
+    struct Case { const char* Name; std::string Page, Previous; int StopAfter; std::string Taken; } cases[] = {
+        {"each query up to its quote", m("id=1") + "x</a>" + m("id=2&d=3"), "", 0, "id=1 id=2&d=3 "},
+        {"a repeat only right after itself, also a rejected one", m("1") + m("1") + m("a b") + m("1"), "", 0, "1 1 "},
+        {"the previous page's last link is a repeat", m("1") + m("2"), "/genre/detail.php3?1", 0, "2 "},
+        {"<br>, a space or an ideographic space rejects", m("a<br>") + m("a b") + m("a　b") + m("ok"), "", 0, "ok "},
+        {"100 bytes of query at most, the search going on behind them", m(q100 + "/genre/detail.php3?5"), "", 0,
+         q100 + " 5 "},
+        {"the page ends at its first zero", m("1") + '\0' + m("2"), "", 0, "1 "},
+        {"the acceptor stops the walk", m("1") + m("2") + m("3"), "", 2, "1 2 "},
+    };
+    for (const Case& c : cases) {
+        struct Seen { std::string Taken; int StopAfter, Count = 0; } seen{"", c.StopAfter};
+        char previous[DetailPathSize];
+        std::strcpy(previous, c.Previous.c_str());
+        const int accepted = ScanGridLinks(c.Page.data(), c.Page.size(), previous, [](const char* path, void* s) {
+            auto& seen = *static_cast<Seen*>(s);
+            seen.Taken += std::string(path + std::strlen("/genre/detail.php3?")) + " ";
+            return ++seen.Count != seen.StopAfter;
+        }, &seen);
+        EXPECT_EQ(seen.Taken + std::to_string(accepted), c.Taken + std::to_string(seen.Count)) << c.Name;
     }
-    for (int r = 0; r < RegionChoiceCount; ++r) {
-        EXPECT_EQ(std::strlen(RegionChoices[r].Code), 4u) << r;
-        for (int other = 0; other < r; ++other)
-            EXPECT_STRNE(RegionChoices[r].Code, RegionChoices[other].Code) << r << " and " << other;
+}
+
+TEST(SplitAddress, HostPathNameAndPortCutToTheirBuffers)
+{
+    const std::pair<const char*, const char*> addresses[] = {
+        {"https://example.jp/", "old|old"}, {"http://example.jp/a/b?c=d", "example|/a/b?c="}, {"http://h", "h|"}};
+    for (const auto& [address, parts] : addresses) {
+        char host[8] = "old", path[8] = "old";
+        SplitAddress(address, host, sizeof host, path, sizeof path);
+        EXPECT_EQ(std::string(host) + "|" + path, parts) << address;
     }
-    // Every shown genre is added once: "全て" first, then the others by code.
-    std::string codes;
-    for (const char* label : GenreAddOrder) {
-        const int shown = PositionOf(GenreChoices, GenreChoiceCount, label);
-        ASSERT_GE(shown, 0) << "an added genre is not shown";
-        codes += std::string(GenreChoices[shown].Code) + ' ';
+    const std::pair<const char*, const char*> hosts[] = {
+        {"host", "host:80"}, {"h:8080", "h:8080"}, {"h:1", "h:1"}, {"h:65535", "h:65535"}, {"h:65536", "h:-"},
+        {"h:0", "h:-"},      {"h:", "h:-"},        {"h:8x", "h:-"}, {"h:000080", "h:-"},   {":80", ":-"},
+        {"", ":-"},          {"longname:21", "longn:21"}};
+    for (const auto& [text, parts] : hosts) {
+        char name[6];
+        uint16_t port = 0;
+        const bool ok = SplitHostPort(text, name, sizeof name, port);
+        EXPECT_EQ(name + (":" + (ok ? std::to_string(port) : "-")), parts) << text;
     }
-    EXPECT_EQ(codes, "all B C D E F G J K M N O P Q Z ");
 }

@@ -1,25 +1,11 @@
 // Whole retrievals, with one connection and with four, from a site that misbehaves: slow, dropping
 // connections, failing, cutting answers short, empty or huge grids, broken details, going away.
-#include "app/app_state.h"
 #include "fetch/http_fetch.h"
-#include "res/resource.h"
 #include "tests/win/test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 
-const char* const Tokyo19All =
-    "/program/gridNormal.php?frame=off&tikicd=0002&way=h&genre=all&hour_select=6&s_jikan=190000";
-const char* const Bs19All =
-    "/program/gridNormal.php?frame=off&tikicd=3001&way=h&genre=all&hour_select=6&s_jikan=190000";
-
-template <size_t N> bool Terminated(const char (&field)[N]) { return std::memchr(field, '\0', N) != nullptr; }
+template <size_t N> bool Ends(const char (&field)[N]) { return std::memchr(field, '\0', N) != nullptr; }
 
 // A text as the list view gives it back: it keeps UTF-16, so byte pairs that
 // code page 932 leaves unassigned come back as its default character.
@@ -32,20 +18,16 @@ std::string AsShown(const char* text)
     return back;
 }
 
-// Before: faults from the start. Moment: the records that exist then are noted, to be found unchanged at the end.
-// Then: more faults at that moment, or "stop" to press the stop button. PagesAreTrue: only delays or retries, so
-// every record with its page equals the site's. MostPagesArrive: three attempts per page get nearly all through.
-// AllLinksTaken: every link of the terrestrial grid gives its record.
-struct FaultCase {
-    const char *Name, *Before, *Then;
-    int Moment, BoundMilliseconds;
-    bool WithBS, PagesAreTrue, MostPagesArrive, AllLinksTaken;
-};
-
 } // namespace
 
 TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
 {
+    // Before: faults from the start. Moment: the records that exist then are noted, to be found unchanged at the
+    // end. Then: more faults at that moment, or "stop" to press the stop button. PagesAreTrue: only delays or
+    // retries, so every record with its page equals the site's. MostPagesArrive: three attempts per page get
+    // nearly all through. AllLinksTaken: every link of the terrestrial grid gives its record.
+    struct FaultCase { const char *Name, *Before, *Then; int Moment, BoundMilliseconds; bool WithBS, PagesAreTrue,
+        MostPagesArrive, AllLinksTaken; };
     const FaultCase cases[] = {
         {"latency 200 ms", "latency_ms=200", "stop", 8, 60000, false, true, true, false},
         {"30 % closed before the answer", "close_rate=0.3&fault_seed=11", "", 3, 90000, false, true, true, true},
@@ -61,12 +43,9 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
         {"site stopped before the start", "down_ms=2000", "", 3, 60000, false, true, true, true},
         // Detail pages get their three attempts right after each other, so
         // those asked for while the site is away stay empty.
-        {"site stopped in the middle", "latency_ms=40", "down_ms=1500", 5, 60000, false, true, false, true},
-    };
+        {"site stopped in the middle", "latency_ms=40", "down_ms=1500", 5, 60000, false, true, false, true}};
     auto simulatorUp = [] { return PumpUntil([] { return !SimulatorGet("/_stats").empty(); }, 10000); };
-
-    ResetSimulator();
-    const auto truth = SimulatorGridTruth(Tokyo19All);
+    const auto truth = SimulatorGridTruth({GridPath("0002")});
     ASSERT_GT(truth.size(), 20u) << "the site knows the evening's programmes";
     const int pagesBefore = LivePageCount();
 
@@ -74,17 +53,11 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
     auto runCase = [&](const FaultCase& c, int connections) {
         const std::string where = std::string(c.Name) + ", " + std::to_string(connections) + " connection(s)";
         ResetSimulator();
-        WriteSettingsFileWithSite(std::string("[section1]\r\nBS=") + (c.WithBS ? "1" : "0") + "\r\nCS=0\r\nchaeck=1",
-                                  "Connections=" + std::to_string(connections));
-        StartMainWindow();
-        ASSERT_EQ(DetailConnections, connections) << where;
-        ChooseTokyoEvening();
-        EmptyPageCount = 0;
         SimulatorGet(std::string("/_control?") + c.Before);
         const DWORD started = GetTickCount();
-        SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+        StartTokyoEvening(std::string("[section1]\r\nchaeck=1\r\nCS=0\r\nBS=") + (c.WithBS ? "1" : "0"), connections);
         HWND progress = ProgressWnd;
-        ASSERT_TRUE(IsWindow(progress)) << where;
+        ASSERT_TRUE(IsWindow(progress) && DetailConnections == connections) << where;
 
         PumpUntil([&] { return ProgrammeCount >= c.Moment || !RetrievalRunning; }, c.BoundMilliseconds);
         std::vector<std::string> noted;
@@ -95,63 +68,43 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
             SendMessageA(progress, WM_COMMAND, IDC_ABORT, 0);
             const DWORD pressed = GetTickCount();
             ASSERT_TRUE(WaitForRetrieval(10000)) << where;
-            EXPECT_LT(GetTickCount() - pressed, 1000u) << where << ": ends within a second of the press";
+            // Far less than the pages still due would take; a busy machine may be slow to schedule.
+            EXPECT_LT(GetTickCount() - pressed, 5000u) << where << ": ends at the press, not after the pages";
         } else {
-            if (*c.Then)
-                SimulatorGet(std::string("/_control?") + c.Then);
+            SimulatorGet(std::string("/_control?") + c.Then);
             ASSERT_TRUE(WaitForRetrieval(c.BoundMilliseconds - static_cast<int>(GetTickCount() - started)))
                 << where << ": still running after " << c.BoundMilliseconds << " ms";
         }
         PumpFor(20);
-        EXPECT_FALSE(IsWindow(progress)) << where << ": the progress window is gone";
-        EXPECT_FALSE(AbortFlag) << where;
+        EXPECT_FALSE(IsWindow(progress) || AbortFlag) << where << ": the progress window is gone";
         EXPECT_EQ(LivePageCount(), pagesBefore) << where << ": every page buffer was released";
-
-        ASSERT_EQ(ListRowCount(MainListView), static_cast<int>(ProgrammeCount)) << where;
-        ASSERT_LE(noted.size(), static_cast<size_t>(ProgrammeCount)) << where << ": records were lost";
-        ASSERT_LE(ProgrammeCount, static_cast<int>(truth.size())) << where;
-        // Whatever the fault, the grids list the same links, so record i is the
-        // site's i-th; row i shows it and no text runs past its field.
+        ASSERT_TRUE(ListRowCount(MainListView) == ProgrammeCount && int(noted.size()) <= ProgrammeCount &&
+                    ProgrammeCount <= int(truth.size())) << where << ": rows, records lost or too many";
+        // Whatever the fault, the grids list the same links, so record i is the site's i-th; row i shows it
+        // unchanged since it was noted, and no text runs past its field.
         int withPage = 0;
-        int wrong = 0;
-        for (int i = 0; i < ProgrammeCount && wrong < 5; ++i) {
+        for (int i = 0, wrong = 0; i < ProgrammeCount && wrong < 5; ++i) {
             const TELOMI& r = ProgrammeList[i];
-            if (!(Terminated(r.Title) && Terminated(r.Subtitle) && Terminated(r.Station) && Terminated(r.Performers) &&
-                  Terminated(r.Other) && Terminated(r.DateText) && Terminated(r.StartText) && Terminated(r.EndText) &&
-                  Terminated(r.DetailPath))) {
-                ADD_FAILURE() << where << ": a text of record " << i << " runs past its field";
-                break;
-            }
-            int column = 0;
-            const char* texts[] = {r.Title,     r.Subtitle, r.Station,    r.DateText,
-                                   r.StartText, r.EndText,  r.Performers, r.Other};
-            while (column < 8 && ListText(MainListView, i, column) == AsShown(texts[column]))
-                ++column;
-            const std::vector<std::string> fields = RecordFields(r);
-            const bool gotPage = !std::all_of(fields.begin() + 1, fields.end(),
-                                              [](const std::string& f) { return f.empty() || f == "0"; });
+            bool right = Ends(r.Title) && Ends(r.Subtitle) && Ends(r.Station) && Ends(r.Performers) && Ends(r.Other) &&
+                         Ends(r.DateText) && Ends(r.StartText) && Ends(r.EndText) && Ends(r.DetailPath);
+            const char* texts[] = {r.Title, r.Subtitle, r.Station, r.DateText, r.StartText, r.EndText, r.Performers, r.Other};
+            for (int column = 0; right && column < 8; ++column)
+                right = ListText(MainListView, i, column) == AsShown(texts[column]);
+            const std::vector<std::string> fields = right ? RecordFields(r) : std::vector<std::string>(12);
+            const bool gotPage = std::any_of(fields.begin() + 1, fields.end(), [](auto& f) { return !f.empty() && f != "0"; });
             withPage += gotPage;
-            const bool shown = ListItemData(MainListView, i) == i && column == 8;
-            const bool unchanged = i >= static_cast<int>(noted.size()) || noted[i] == r.Title;
-            const bool sitesOwn = truth[i][0] == fields[0] && !(c.PagesAreTrue && gotPage && fields != truth[i]);
-            if (!shown || !unchanged || !sitesOwn) {
-                ++wrong;
-                ADD_FAILURE() << where << ": record " << i << " " << fields[0] << ": as its row shows " << shown
-                              << ", unchanged " << unchanged << ", as the site's " << sitesOwn;
-            }
+            right = right && ListItemData(MainListView, i) == i && (i >= int(noted.size()) || noted[i] == r.Title) &&
+                    truth[i][0] == fields[0] && !(c.PagesAreTrue && gotPage && fields != truth[i]);
+            if (!right && ++wrong)
+                ADD_FAILURE() << where << ": record " << i << " is not the site's " << truth[i][0] << " as its row shows";
         }
-        if (c.AllLinksTaken) {
+        if (c.AllLinksTaken)
             EXPECT_EQ(ProgrammeCount, static_cast<int>(truth.size())) << where << ": every link gave a record";
-        }
-        if (c.MostPagesArrive) {
+        if (c.MostPagesArrive)
             EXPECT_GT(withPage, ProgrammeCount * 9 / 10) << where << ": most detail pages arrived in the end";
-        }
-
         ASSERT_TRUE(simulatorUp()) << where;
-        if (c.WithBS) {
-            const auto log = SimulatorLog();
-            EXPECT_EQ(std::count(log.begin(), log.end(), Bs19All), 4) << where << ": four empty BS grids, then the end";
-        }
+        if (c.WithBS)
+            EXPECT_EQ(std::ranges::count(SimulatorLog(), GridPath("3001")), 4) << where << ": four empty BS grids";
     };
 
     for (const FaultCase& c : cases) {
@@ -161,6 +114,4 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
             CloseMainWindow(); // stops a retrieval that a failed check left running
         }
     }
-    ResetSimulator();
-    RemoveSettingsFile();
 }

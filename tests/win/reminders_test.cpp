@@ -1,13 +1,6 @@
-#include "app/app_state.h"
+// Reminders, the tray icon, and timers after a sleep or a clock change.
 #include "app/reminders.h"
-#include "res/resource.h"
 #include "tests/win/test_support.h"
-
-#include <commctrl.h>
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <tuple>
 
 namespace {
 
@@ -42,7 +35,6 @@ std::string TakeTimers()
     return taken;
 }
 
-
 using Texts = std::vector<std::string>;
 std::vector<DWORD> IconCalls;
 NOTIFYICONDATAA LastIcon;
@@ -59,17 +51,12 @@ class Reminders : public testing::Test {
 protected:
     void SetUp() override
     {
-        RemoveSettingsFile();
         StartMainWindow();
         IconCalls.clear();
         IconAnswer = TRUE;
         TrayIconCall = RecordIconCall;
     }
-    void TearDown() override
-    {
-        TrayIconCall = Shell_NotifyIconA;
-        CloseMainWindow();
-    }
+    void TearDown() override { TrayIconCall = Shell_NotifyIconA; }
 };
 
 } // namespace
@@ -82,8 +69,7 @@ TEST_F(Reminders, SwitchingArmsTheTickedRowsWhereverSortedAndLocksTheListUntilOf
         {"き番組", 24 * 60, true}, {"く番組", Undated, true}, {"け番組", 30, true}};
     for (const auto& p : programmes)
         AddProgramme(p.Title, p.StartsIn, p.Ticked);
-    NMLISTVIEW click = {{MainListView, IDC_LIST, static_cast<UINT>(LVN_COLUMNCLICK)}, -1, 0, 0, 0, 0, {}, 0};
-    Send(WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
+    ClickColumn(0);
     ASSERT_EQ(ListText(MainListView, 0, 0), "あ番組") << "sorted by title";
     // Five characters are read; what is no lead time becomes 5.
     const struct { const char* Typed; int Minutes; const char* Armed; } cases[] = {
@@ -107,8 +93,7 @@ TEST_F(Reminders, SwitchingArmsTheTickedRowsWhereverSortedAndLocksTheListUntilOf
 
 TEST_F(Reminders, TrayHidesTheWindowUntilADoubleClickOrADueReminder)
 {
-    const int news = AddProgramme("ニュース７", 120);
-    const int drama = AddProgramme("大河ドラマ", 180);
+    const int news = AddProgramme("ニュース７", 120), drama = AddProgramme("大河ドラマ", 180);
     const int distant = AddProgramme("遠い番組", 26 * 24 * 60); // past the longest timer
     Press(IDC_REMINDER);
     IconAnswer = FALSE;
@@ -116,9 +101,8 @@ TEST_F(Reminders, TrayHidesTheWindowUntilADoubleClickOrADueReminder)
     EXPECT_EQ(TrayAndShown(), std::tuple(0, true)) << "refused icon";
     IconAnswer = TRUE;
     Press(IDC_TRAY);
-    EXPECT_EQ(std::tuple(LastIcon.cbSize, LastIcon.hWnd, LastIcon.uID, LastIcon.uFlags, LastIcon.uCallbackMessage,
-                         LastIcon.hIcon, std::string(LastIcon.szTip)),
-              std::tuple(DWORD{sizeof LastIcon}, MainWnd, 0u, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP}, WM_TRAYICON,
+    EXPECT_EQ(std::tuple(LastIcon.hWnd, LastIcon.uFlags, LastIcon.uCallbackMessage, LastIcon.hIcon, std::string(LastIcon.szTip)),
+              std::tuple(MainWnd, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP}, WM_TRAYICON,
                          LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_TELOMIYA)), std::string("てろみや")));
     Send(WM_TRAYICON, 0, WM_LBUTTONDOWN);
     EXPECT_EQ(TrayAndShown(), std::tuple(1, false)) << "only a double click brings it back";
@@ -141,8 +125,7 @@ TEST_F(Reminders, ResumeRederivesTimersFromTheWallClockShowingEachOnce)
 {
     const int soon = AddProgramme("まもなく", 3); // moment passed, not started
     AddProgramme("もうすぐ", 2);
-    const int later = AddProgramme("あとで", 120);
-    const int started = AddProgramme("放送中", -10);
+    const int later = AddProgramme("あとで", 120), started = AddProgramme("放送中", -10);
     AddProgramme("見ない番組", 2, false);
     const int reminded = AddProgramme("通知済み", 4);
     Send(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
@@ -154,8 +137,7 @@ TEST_F(Reminders, ResumeRederivesTimersFromTheWallClockShowingEachOnce)
     WhileBoxOpen = [] { Send(WM_TIMECHANGE); };
     Send(WM_TIMER, reminded);
     PumpFor(100);
-    const Texts shown = {"開始5分前です|通知済み が始まります", "開始5分前です|まもなく が始まります",
-                         "開始5分前です|もうすぐ が始まります"};
+    const Texts shown = {"開始5分前です|通知済み が始まります", "開始5分前です|まもなく が始まります", "開始5分前です|もうすぐ が始まります"};
     EXPECT_EQ(Boxes, shown);
     EXPECT_EQ(TakeTimers(), "001000");
     for (const WPARAM resume : {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {

@@ -1,79 +1,57 @@
 #include "tests/win/test_support.h"
 
-#include <commctrl.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
-#include "app/app_state.h"
 #include "fetch/http_fetch.h"
 
-std::string SimulatorHost()
-{
-    const char* host = std::getenv("SITE_HOST");
-    return host ? host : "127.0.0.1:8080";
-}
+std::string SimulatorHost() { return std::getenv("SITE_HOST") ? std::getenv("SITE_HOST") : "127.0.0.1:8080"; }
 
 std::string SimulatorGet(const std::string& path)
 {
     char* page = nullptr;
     size_t length = 0;
-    if (!FetchPage(SimulatorHost().c_str(), path.c_str(), &page, &length))
-        return "";
-    std::string body(page, length);
+    const std::string body = FetchPage(SimulatorHost().c_str(), path.c_str(), &page, &length) ? std::string(page, length) : "";
     ReleasePage(page);
     return body;
 }
 
 long long SimulatorNumber(const std::string& path, const char* key)
 {
-    const std::string json = SimulatorGet(path);
-    const std::string quoted = std::string("\"") + key + "\":";
+    const std::string json = SimulatorGet(path), quoted = std::string("\"") + key + "\":";
     const size_t at = json.find(quoted);
     return at == std::string::npos ? -1 : std::atoll(json.c_str() + at + quoted.size());
 }
 
-void ResetSimulator()
-{
-    SimulatorGet("/_control?reset=1");
-    SimulatorGet("/_log/clear");
-}
+void ResetSimulator() { SimulatorGet("/_control?reset=1"); SimulatorGet("/_log/clear"); }
 
 std::vector<std::string> SimulatorLog()
 {
-    std::vector<std::string> paths;
-    std::istringstream lines(SimulatorGet("/_log"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            paths.push_back(line);
-    }
+    std::vector<std::string> paths; // one path a line: the first field of a record
+    for (const auto& record : SimulatorTruth("/_log"))
+        paths.push_back(record[0]);
     return paths;
 }
 
-void WriteSettingsFile(const std::string& text)
+std::string GridPath(const char* region)
 {
-    RemoveSettingsFile();
-    std::ofstream file("telomi.ini", std::ios::binary);
-    file << text << "\r\n[site]\r\nHost=" << SimulatorHost() << "\r\n";
+    return std::string("/program/gridNormal.php?frame=off&tikicd=") + region + "&way=h&genre=all&hour_select=6&s_jikan=190000";
 }
 
-void RemoveSettingsFile()
+void WriteSettingsFileWithSite(const std::string& text, const std::string& siteLines)
 {
-    SetFileAttributesA("telomi.ini", FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA("telomi.ini");
+    RemoveSettingsFile();
+    std::ofstream("telomi.ini", std::ios::binary) << text << "\r\n[site]\r\nHost=" << SimulatorHost() << "\r\n"
+                                                  << siteLines << "\r\n";
 }
+
+void RemoveSettingsFile() { SetFileAttributesA("telomi.ini", FILE_ATTRIBUTE_NORMAL); DeleteFileA("telomi.ini"); }
 
 std::string ReadSettingsFile()
 {
-    std::ifstream file("telomi.ini", std::ios::binary);
     std::ostringstream text;
-    text << file.rdbuf();
+    text << std::ifstream("telomi.ini", std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -83,29 +61,23 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds)
     while (!done()) {
         if (static_cast<int>(GetTickCount() - start) > timeoutMilliseconds)
             return done();
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT)
-                continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
+        for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
+            if (message.message != WM_QUIT)
+                TranslateMessage(&message), DispatchMessageA(&message);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return true;
 }
 
-void PumpFor(int milliseconds)
-{
-    PumpUntil([] { return false; }, milliseconds);
-}
+void PumpFor(int milliseconds) { PumpUntil([] { return false; }, milliseconds); }
 
 std::vector<std::string> Boxes;
 void (*WhileBoxOpen)();
 
 std::string WindowText(HWND window)
 {
-    char text[512] = {};
+    char text[2048] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
@@ -113,6 +85,12 @@ std::string WindowText(HWND window)
 namespace {
 
 UINT_PTR BoxTimer;
+
+void DropQuitMessages()
+{
+    for (MSG quit; PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+    }
+}
 
 void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD)
 {
@@ -135,10 +113,7 @@ HWND StartMainWindow()
     WhileBoxOpen = nullptr;
     BoxTimer = SetTimer(nullptr, 0, 20, CloseBoxes);
     ProgrammeList.Clear();
-    ProgrammeCount = 0;
-    EmptyPageCount = 0;
-    InTray = 0;
-    RemindersOn = 0;
+    ProgrammeCount = EmptyPageCount = InTray = RemindersOn = 0;
     std::memset(SortOrder, 0, sizeof SortOrder);
     AppInstance = GetModuleHandleA(nullptr);
     RegisterWindowClass(AppInstance, MainWndProc, "Main", false);
@@ -146,10 +121,7 @@ HWND StartMainWindow()
     return MainWnd;
 }
 
-bool WaitForRetrieval(int timeoutMilliseconds)
-{
-    return PumpUntil([] { return !RetrievalRunning; }, timeoutMilliseconds);
-}
+bool WaitForRetrieval(int timeoutMilliseconds) { return PumpUntil([] { return !RetrievalRunning; }, timeoutMilliseconds); }
 
 void CloseMainWindow()
 {
@@ -158,15 +130,15 @@ void CloseMainWindow()
         DestroyWindow(MainWnd);
     PumpFor(20);
     KillTimer(nullptr, BoxTimer);
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    BoxTimer = 0;
+    DropQuitMessages();
 }
+
+void EndTest() { CloseMainWindow(); ResetSimulator(); RemoveSettingsFile(); }
 
 void SelectLabel(HWND combo, const char* label)
 {
-    SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)),
-                 0);
+    SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)), 0);
 }
 
 void ChooseTokyoEvening()
@@ -177,48 +149,49 @@ void ChooseTokyoEvening()
     SelectLabel(DayCombo, "今日");
 }
 
+void StartTokyoEvening(const std::string& settings, int connections)
+{
+    WriteSettingsFileWithSite(settings, "Connections=" + std::to_string(connections));
+    StartMainWindow();
+    ChooseTokyoEvening();
+    SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+}
+
 std::string ListText(HWND list, int row, int column)
 {
     char text[2048] = {};
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
+    LVITEMA item = {0, 0, column, 0, 0, text, sizeof text};
     SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     return text;
 }
 
 LPARAM ListItemData(HWND list, int row)
 {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
+    LVITEMA item = {LVIF_PARAM, row};
     SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     return item.lParam;
 }
 
-int ListRowCount(HWND list)
+int ListRowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void ClickColumn(int column)
 {
-    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    NMLISTVIEW notice = {{MainListView, IDC_LIST, UINT(LVN_COLUMNCLICK)}, -1, column, 0, 0, 0, {}, 0};
+    SendMessageA(MainWnd, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&notice));
 }
 
-void WriteSettingsFileWithSite(const std::string& text, const std::string& siteLines)
+std::vector<std::vector<std::string>> SimulatorGridTruth(const std::vector<std::string>& gridPaths)
 {
-    RemoveSettingsFile();
-    std::ofstream file("telomi.ini", std::ios::binary);
-    file << text << "\r\n[site]\r\nHost=" << SimulatorHost() << "\r\n" << siteLines << "\r\n";
-}
-
-std::vector<std::vector<std::string>> SimulatorGridTruth(const std::string& gridPath)
-{
-    std::string encoded;
-    for (unsigned char c : gridPath) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%%%02X", c);
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        encoded += plain ? std::string(1, static_cast<char>(c)) : std::string(hex);
+    std::vector<std::vector<std::string>> truth;
+    for (const std::string& path : gridPaths) {
+        std::string encoded; // the grid's own query, escaped inside the truth query's
+        for (char c : path)
+            encoded += c == '?' ? "%3F" : c == '&' ? "%26" : c == '=' ? "%3D" : std::string(1, c);
+        const auto records = SimulatorTruth("/_truth/grid?format=tsv&path=" + encoded);
+        EXPECT_FALSE(records.empty()) << path;
+        truth.insert(truth.end(), records.begin(), records.end());
     }
-    return SimulatorTruth("/_truth/grid?format=tsv&path=" + encoded);
+    return truth;
 }
 
 std::vector<std::vector<std::string>> SimulatorTruth(const std::string& query)
@@ -233,14 +206,12 @@ std::vector<std::vector<std::string>> SimulatorTruth(const std::string& query)
         // line ending in a tab ends with an empty field.
         std::vector<std::string> fields(1);
         for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\t') {
+            const bool escaped = line[i] == '\\' && i + 1 < line.size();
+            const char c = escaped ? line[++i] : line[i];
+            if (!escaped && c == '\t')
                 fields.emplace_back();
-            } else if (line[i] != '\\' || i + 1 == line.size()) {
-                fields.back() += line[i];
-            } else {
-                const char next = line[++i];
-                fields.back() += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
-            }
+            else
+                fields.back() += !escaped ? c : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
         }
         records.push_back(fields);
     }
@@ -258,9 +229,7 @@ int RunProgram(TIMERPROC whileRunning, UINT afterMilliseconds)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     UnregisterClassA("Main", instance);
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    DropQuitMessages();
     SetTimer(nullptr, 0, afterMilliseconds, whileRunning);
     return RunApplication(instance, SW_SHOWNORMAL);
 }
