@@ -24,7 +24,8 @@ struct Retrieval {
     RetrievalView View;
     HWND Progress = nullptr;
     HANDLE Thread = nullptr;
-    bool StopAsked = false;   // interface thread only, like the two below
+    // Both on the interface thread only.
+    bool StopAsked = false;
     bool Finished = false;    // the end steps are done; the thread is ending
 };
 
@@ -54,7 +55,8 @@ void WaitForWorker(HANDLE thread)
     }
 }
 
-// A retrieval whose worker has ended, or a stopped one once it has ended.
+// Forgets the latest retrieval once its worker has ended, waiting for one that
+// was stopped or has done its end steps; false while one still runs.
 bool ReleaseEnded()
 {
     if (!Current)

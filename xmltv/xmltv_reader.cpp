@@ -557,9 +557,8 @@ const XmltvFault& XmltvReader::Fault() const
     return S->Fault;
 }
 
-std::vector<TELOMI> XmltvReader::Records() const
+void XmltvReader::ForEachRecord(const std::function<void(const TELOMI&)>& take) const
 {
-    std::vector<TELOMI> records;
     for (const Channel* channel : S->Ordered()) {
         if (channel == nullptr)
             continue;
@@ -574,15 +573,14 @@ std::vector<TELOMI> XmltvReader::Records() const
                                                                : slot->first;
             if (!Overlaps(S->Window, slot->first, end))
                 continue;
-            records.push_back(*slot->second.Record);
-            TELOMI& record = records.back();
+            TELOMI record = *slot->second.Record;
             FitCp932(name, record.Station, sizeof record.Station);
             const JapanTime at = ToJapanTime(end);
             record.EndHour = at.Hour;
             record.EndMinute = at.Minute;
+            take(record);
         }
     }
-    return records;
 }
 
 std::vector<std::string> SplitChannelList(const char* text)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +54,8 @@ public:
     const XmltvFault& Fault() const;
     // The programmes taken so far, by channel then start: valid at any time,
     // also after a fault or when the caller stops feeding early.
-    std::vector<TELOMI> Records() const;
+    // One record at a time, so the programmes are not held twice.
+    void ForEachRecord(const std::function<void(const TELOMI&)>& take) const;
 
 private:
     struct State;

@@ -150,17 +150,14 @@ void XmltvSource::Walk(RetrievalRun& run)
     });
 
     // What was read before a fault or a stop is kept.
-    std::vector<TELOMI> records;
     {
         std::lock_guard<std::mutex> hold(reading->Lock);
-        records = reading->Reader.Records();
-    }
-    for (const TELOMI& taken : records) {
-        TELOMI* record = run.Append();
-        if (!record)
-            break;
-        *record = taken;
-        run.Complete();
+        reading->Reader.ForEachRecord([&run](const TELOMI& taken) {
+            if (TELOMI* record = run.Append()) {
+                *record = taken;
+                run.Complete();
+            }
+        });
     }
     if (ended && reading->Problem[0]) {
         char text[512];

@@ -43,8 +43,7 @@ std::vector<std::string> Read(const XmltvRequest& request, const uint8_t* data, 
     Require(reader.Finish() == (going && reader.Fault().Kind == XmltvFaultKind::None));
     kind = reader.Fault().Kind;
     std::vector<std::string> texts;
-    for (const TELOMI& record : reader.Records())
-        texts.push_back(Text(record));
+    reader.ForEachRecord([&texts](const TELOMI& record) { texts.push_back(Text(record)); });
     return texts;
 }
 

@@ -64,13 +64,13 @@ Outcome Read(const XmltvRequest& request, const std::string& document, size_t pi
         fed = reader.Feed(document.data() + at, std::min(piece, document.size() - at));
     Outcome out{reader.Finish(), reader.Fault(), ""};
     EXPECT_TRUE(fed || !out.Complete);
-    for (const TELOMI& r : reader.Records()) {
+    reader.ForEachRecord([&out](const TELOMI& r) {
         char line[3000];
         std::snprintf(line, sizeof line, "%s %d/%d %02d:%02d-%02d:%02d %s", r.Station, r.Month, r.Day, r.StartHour,
                       r.StartMinute, r.EndHour, r.EndMinute, r.Title);
         const bool more = *r.Subtitle || *r.Performers || *r.Other;
         out.Records += line + (more ? std::string("|") + r.Subtitle + "|" + r.Performers + "|" + r.Other : "") + "\n";
-    }
+    });
     return out;
 }
 
