@@ -115,6 +115,8 @@ TEST(DetailParser, SampleVariants)
         Late("after midnight on 31 December is 1 January", DT + DC + "12/31(水)", "1", "1"),
         Late("after midnight on 28 February 2028 is the leap day", DT + DC + "02/28(月)", "2", "29"),
         Late("after midnight on 28 February 2027 is 1 March", DT + DC + "02/28(日)", "3", "1", 2027),
+        Late("after midnight on 28 February 2100 is 1 March", DT + DC + "02/28(日)", "3", "1", 2100),
+        Late("2000 was a leap year", DT + DC + "02/28(月)", "2", "29", 2000),
         Late("after midnight on 30 January stays in January", DT + DC + "01/30(月)", "1", "31"),
         {"no date table: no date, the times still read", {{Date, "<TABLE>" + DC + "12/24(水)"}}, {{Mo, "0"}, {Da, "0"}}},
         {"negative numbers read as 0, a negative hour drops the afternoon",
