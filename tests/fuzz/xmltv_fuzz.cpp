@@ -63,6 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     XmltvFaultKind wholeKind, piecesKind;
     const auto whole = Read(request, data, size, 0, wholeKind);
     const auto pieces = Read(request, data, size, hash | 1, piecesKind);
-    Require(whole == pieces && wholeKind == piecesKind);
+    // However the bytes arrive, the same programmes, and a fault or none; which
+    // fault expat names first may depend on where its buffer ends.
+    Require(whole == pieces && (wholeKind == XmltvFaultKind::None) == (piecesKind == XmltvFaultKind::None));
     return 0;
 }
