@@ -103,24 +103,24 @@ void ReadFromFile(const std::string& path, Reading& reading, const std::atomic<b
     CloseHandle(file);
 }
 
+// What the message box says of a fault the reader found.
+const struct {
+    XmltvFaultKind Kind;
+    const char* Text;
+} FaultTexts[] = {
+    {XmltvFaultKind::BadChoice, "選んだ日時かジャンルが一覧にありません。"},
+    {XmltvFaultKind::NotXml, "XMLTV の文書ではありません。"},
+    {XmltvFaultKind::Syntax, "XML の書き方が壊れています。"},
+    {XmltvFaultKind::BrokenOff, "文書が途中で終わっています。"},
+    {XmltvFaultKind::Encoding, "文書の文字コードを読めません。"},
+    {XmltvFaultKind::TooLarge, "文書の入れ子か実体が大きすぎます。"},
+};
+
 const char* FaultText(const XmltvFault& fault)
 {
-    switch (fault.Kind) {
-    case XmltvFaultKind::None:
-        return "";
-    case XmltvFaultKind::BadChoice:
-        return "選んだ日時かジャンルが一覧にありません。";
-    case XmltvFaultKind::NotXml:
-        return "XMLTV の文書ではありません。";
-    case XmltvFaultKind::Syntax:
-        return "XML の書き方が壊れています。";
-    case XmltvFaultKind::BrokenOff:
-        return "文書が途中で終わっています。";
-    case XmltvFaultKind::Encoding:
-        return "文書の文字コードを読めません。";
-    case XmltvFaultKind::TooLarge:
-        return "文書の入れ子か実体が大きすぎます。";
-    }
+    for (const auto& entry : FaultTexts)
+        if (entry.Kind == fault.Kind)
+            return entry.Text;
     return "";
 }
 
