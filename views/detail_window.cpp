@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 #include "listing/programme.h"
 #include "res/resource.h"
@@ -90,12 +91,6 @@ HWND CreateDetailField(HWND window)
                            AppInstance, nullptr);
 }
 
-void ShowDetails(HWND field, const char* text)
-{
-    wchar_t wide[DetailTextSize];
-    if (MultiByteToWideChar(932, 0, text, -1, wide, DetailTextSize) > 0)
-        SetWindowTextW(field, wide);
-}
 
 void BuildDetailWindow(HWND window)
 {
@@ -104,7 +99,7 @@ void BuildDetailWindow(HWND window)
     CreateChild(window, "BUTTON", "Googleで検索", 0, IDC_GOOGLE);
     char text[DetailTextSize];
     FormatDetails(ProgrammeList[SelectedProgramme], text);
-    ShowDetails(field, text);
+    ShowText(field, text);
     LayOutDetailControls(window);
 }
 
@@ -134,8 +129,9 @@ void SearchSelection(HWND window, const char* prefix)
         return;
     const wchar_t* selection = text + start;
     const int count = static_cast<int>(end - start);
-    const int bytes = WideCharToMultiByte(932, 0, selection, count, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0 || bytes > MaxSearchBytes)
+    bool whole = false;
+    Narrow(std::wstring_view(selection, count), MaxSearchBytes + 1, &whole);
+    if (!whole)
         return;
     const std::string utf8 = ToUtf8(selection, count);
     if (utf8.empty())

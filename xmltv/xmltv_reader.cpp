@@ -134,7 +134,7 @@ int XMLCALL ConvertShiftJis(void* data, const char* s)
     const auto trail = static_cast<unsigned char>(s[1]);
     if (!InRange(trail, 0x40, 0xFC) || trail == 0x7F)
         return -1;
-    const char16_t c = static_cast<const Cp932Encoder*>(data)->Decode(lead, trail);
+    const char16_t c = static_cast<const Cp932Codec*>(data)->Decode(lead, trail);
     return c != 0 ? c : 0xFFFD;
 }
 
@@ -152,7 +152,7 @@ int XMLCALL ConvertEucJp(void* data, const char* s)
     const unsigned row = first - 0x80, cell = second - 0x80;
     const unsigned lead = ((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0);
     const unsigned trail = (row & 1) ? cell + (cell >= 0x60 ? 0x20 : 0x1F) : cell + 0x7E;
-    const char16_t c = static_cast<const Cp932Encoder*>(data)->Decode(static_cast<unsigned char>(lead),
+    const char16_t c = static_cast<const Cp932Codec*>(data)->Decode(static_cast<unsigned char>(lead),
                                                                       static_cast<unsigned char>(trail));
     return c != 0 ? c : 0xFFFD;
 }
@@ -160,7 +160,7 @@ int XMLCALL ConvertEucJp(void* data, const char* s)
 }  // namespace
 
 struct XmltvReader::State {
-    const Cp932Encoder& Encoder;
+    const Cp932Codec& Encoder;
     XML_Parser Parser = nullptr;
     XmltvFault Fault;
     bool Valid = false;
@@ -185,7 +185,7 @@ struct XmltvReader::State {
     int CollectDepth = 0;
     int CreditRole = -1;  // the role whose name is being collected
 
-    State(const XmltvRequest& request, const Cp932Encoder& encoder) : Encoder(encoder)
+    State(const XmltvRequest& request, const Cp932Codec& encoder) : Encoder(encoder)
     {
         if (!BroadcastWindow(request.Now, request.DayAhead, request.TimeChoice, Window) ||
             request.GenreChoice < 0 || request.GenreChoice >= GenreChoiceCount) {
@@ -402,7 +402,7 @@ struct XmltvReader::State {
             else
                 info->map[i] = byte == 0x8E || InRange(byte, 0xA1, 0xFE) ? -2 : -1;
         }
-        info->data = const_cast<Cp932Encoder*>(&s.Encoder);
+        info->data = const_cast<Cp932Codec*>(&s.Encoder);
         info->convert = shiftJis ? ConvertShiftJis : ConvertEucJp;
         info->release = nullptr;
         return XML_STATUS_OK;
@@ -515,7 +515,7 @@ struct XmltvReader::State {
     }
 };
 
-XmltvReader::XmltvReader(const XmltvRequest& request, const Cp932Encoder& encoder)
+XmltvReader::XmltvReader(const XmltvRequest& request, const Cp932Codec& encoder)
     : S(std::make_unique<State>(request, encoder))
 {
 }

@@ -10,7 +10,7 @@
 
 #include "listing/calendar.h"
 #include "listing/programme.h"
-#include "xmltv/cp932_encoder.h"
+#include "listing/cp932_codec.h"
 
 struct XmltvRequest {
     LocalClock Now;   // Japan's wall clock
@@ -41,7 +41,7 @@ struct XmltvFault {
 class XmltvReader {
 public:
     // The encoder must outlive the reader.
-    XmltvReader(const XmltvRequest& request, const Cp932Encoder& encoder);
+    XmltvReader(const XmltvRequest& request, const Cp932Codec& encoder);
     ~XmltvReader();
     XmltvReader(const XmltvReader&) = delete;
     XmltvReader& operator=(const XmltvReader&) = delete;

@@ -8,25 +8,11 @@
 #include <mutex>
 
 #include "fetch/http_fetch.h"
+#include "fetch/wide_text.h"
 
 namespace {
 
 constexpr DWORD PieceSize = 64 * 1024;
-
-char16_t DecodeCp932(unsigned char lead, unsigned char trail)
-{
-    const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-    wchar_t wide[2] = {};
-    return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, code, 2, wide, 2) == 1 ? wide[0] : 0;
-}
-
-// Built once, on first use, from the platform's own code page table, and
-// never destroyed: a reading that a stop left behind may still use it at exit.
-const Cp932Encoder& Encoder()
-{
-    static const Cp932Encoder* const encoder = new Cp932Encoder(DecodeCp932);
-    return *encoder;
-}
 
 bool IsWebAddress(const std::string& address)
 {
@@ -40,7 +26,7 @@ struct Reading {
     XmltvReader Reader;
     // What went wrong while getting the bytes or reading them; "" while nothing did.
     char Problem[160] = "";
-    explicit Reading(const XmltvRequest& request) : Reader(request, Encoder()) {}
+    explicit Reading(const XmltvRequest& request) : Reader(request, Cp932()) {}
 
     // False once the document is broken: reading stops.
     bool Feed(const char* bytes, size_t length)
@@ -89,7 +75,7 @@ void ReadFromWeb(const std::string& address, Reading& reading, RequestGate* gate
 
 void ReadFromFile(const std::string& path, Reading& reading, const std::atomic<bool>& stop)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         std::strcpy(reading.Problem, "ファイルを開けませんでした。");

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fetch/choices.h"
-#include "xmltv/cp932_iconv.h"
+#include "listing/cp932_iconv.h"
 #include "xmltv/xmltv_reader.h"
 
 namespace {
@@ -31,7 +31,7 @@ std::string Text(const TELOMI& r)
 std::vector<std::string> Read(const XmltvRequest& request, const uint8_t* data, size_t size, uint32_t split,
                               XmltvFaultKind& kind)
 {
-    XmltvReader reader(request, IconvCp932Encoder());
+    XmltvReader reader(request, IconvCp932Codec());
     bool going = true;
     for (size_t at = 0; at < size && going;) {
         // Pieces of 1 to 64 bytes when split, else the whole document.

@@ -1,5 +1,5 @@
 #include "fetch/choices.h"
-#include "xmltv/cp932_iconv.h"
+#include "listing/cp932_iconv.h"
 #include "xmltv/xmltv_genre.h"
 #include "xmltv/xmltv_reader.h"
 #include "xmltv/xmltv_time.h"
@@ -58,7 +58,7 @@ struct Outcome { bool Complete; XmltvFault Fault; std::string Records; };
 // One line a record: station, date, times and title, then the other texts when there are any.
 Outcome Read(const XmltvRequest& request, const std::string& document, size_t piece)
 {
-    XmltvReader reader(request, IconvCp932Encoder());
+    XmltvReader reader(request, IconvCp932Codec());
     bool fed = true;
     for (size_t at = 0; at < document.size() && fed; at += piece)
         fed = reader.Feed(document.data() + at, std::min(piece, document.size() - at));
@@ -146,7 +146,7 @@ TEST(XmltvCp932, TextFitsItsField)
     for (const Case& c : cases) {
         char field[256];
         std::memset(field, 'x', sizeof field);
-        FitCp932(IconvCp932Encoder().FromUtf8(reinterpret_cast<const char*>(c.Text), c.LineBreaks), field, c.Size);
+        FitCp932(IconvCp932Codec().FromUtf8(reinterpret_cast<const char*>(c.Text), c.LineBreaks), field, c.Size);
         EXPECT_STREQ(field, c.Field) << c.Name;
         EXPECT_EQ(field[c.Size], 'x') << c.Name << ": written past the field";
     }

@@ -1,4 +1,4 @@
-#include "xmltv/cp932_encoder.h"
+#include "listing/cp932_codec.h"
 
 #include <cstring>
 
@@ -24,7 +24,7 @@ bool Prefers(uint16_t code, uint16_t held)
 
 }  // namespace
 
-Cp932Encoder::Cp932Encoder(Cp932Decode decode) : ToCp932(0x10000, 0), FromDouble(0x8000, 0)
+Cp932Codec::Cp932Codec(Cp932Decode decode) : ToCp932(0x10000, 0), FromDouble(0x8000, 0)
 {
     for (unsigned c = 0; c < 0x80; ++c)
         ToCp932[c] = static_cast<uint16_t>(c);
@@ -48,12 +48,12 @@ Cp932Encoder::Cp932Encoder(Cp932Decode decode) : ToCp932(0x10000, 0), FromDouble
     }
 }
 
-char16_t Cp932Encoder::Decode(unsigned char lead, unsigned char trail) const
+char16_t Cp932Codec::Decode(unsigned char lead, unsigned char trail) const
 {
     return lead >= 0x80 ? FromDouble[(lead - 0x80) << 8 | trail] : 0;
 }
 
-size_t Cp932Encoder::Encode(char32_t c, char out[2]) const
+size_t Cp932Codec::Encode(char32_t c, char out[2]) const
 {
     if (c > 0xFFFF)
         return 0;
@@ -74,7 +74,7 @@ size_t Cp932Encoder::Encode(char32_t c, char out[2]) const
     return 2;
 }
 
-std::string Cp932Encoder::FromUtf8(std::string_view utf8, bool keepLineBreaks) const
+std::string Cp932Codec::FromUtf8(std::string_view utf8, bool keepLineBreaks) const
 {
     std::string out;
     out.reserve(utf8.size());
@@ -121,4 +121,59 @@ void FitCp932(std::string_view text, char* field, size_t size)
     const size_t length = Cp932FitLength(text.data(), text.size(), size - 1);
     std::memcpy(field, text.data(), length);
     field[length] = '\0';
+}
+
+size_t Cp932Codec::ToUtf16(std::string_view text, char16_t* out, size_t room) const
+{
+    if (room == 0)
+        return 0;
+    size_t written = 0;
+    for (size_t i = 0; i < text.size() && text[i] != '\0' && written + 1 < room; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        char16_t c = u'・';
+        if (byte < 0x80)
+            c = byte;
+        else if (byte >= 0xA1 && byte <= 0xDF)
+            c = static_cast<char16_t>(byte - 0xA1 + 0xFF61);
+        else if (IsCp932Lead(byte)) {
+            if (i + 1 == text.size() || text[i + 1] == '\0')
+                break;
+            // An unmapped pair gives up only its first byte: the second may
+            // be a character of its own, such as a quote.
+            if (const char16_t paired = Decode(byte, static_cast<unsigned char>(text[i + 1]))) {
+                c = paired;
+                ++i;
+            }
+        }
+        out[written++] = c;
+    }
+    out[written] = u'\0';
+    return written;
+}
+
+bool Cp932Codec::FromUtf16(std::u16string_view text, char* out, size_t room) const
+{
+    if (room == 0)
+        return text.empty() || text[0] == u'\0';
+    size_t written = 0;
+    bool whole = true;
+    size_t i = 0;
+    for (; i < text.size() && text[i] != u'\0'; ++i) {
+        char32_t c = text[i];
+        // A surrogate pair is one character beyond the code page's reach.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        char bytes[2];
+        size_t count = c >= 0xD800 && c <= 0xDFFF ? 0 : Encode(c, bytes);
+        if (count == 0) {
+            whole = false;
+            count = Encode(U'〓', bytes);
+        }
+        if (written + count + 1 > room)
+            break;
+        std::memcpy(out + written, bytes, count);
+        written += count;
+    }
+    out[written] = '\0';
+    return whole && (i == text.size() || text[i] == u'\0');
 }

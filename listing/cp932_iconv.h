@@ -4,7 +4,7 @@
 
 #include <iconv.h>
 
-#include "xmltv/cp932_encoder.h"
+#include "listing/cp932_codec.h"
 
 inline char16_t IconvCp932Decode(unsigned char lead, unsigned char trail)
 {
@@ -24,8 +24,8 @@ inline char16_t IconvCp932Decode(unsigned char lead, unsigned char trail)
     return static_cast<char16_t>(out[0] | out[1] << 8);
 }
 
-inline const Cp932Encoder& IconvCp932Encoder()
+inline const Cp932Codec& IconvCp932Codec()
 {
-    static const Cp932Encoder encoder(IconvCp932Decode);
+    static const Cp932Codec encoder(IconvCp932Decode);
     return encoder;
 }

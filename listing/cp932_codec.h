@@ -1,5 +1,5 @@
-// UTF-8 text into code page 932 (Shift_JIS as Windows has it), and cutting
-// code page 932 text to fit the record's fixed-size fields.
+// Code page 932 (Shift_JIS as Windows has it) and Unicode, both ways: the
+// program keeps its texts in code page 932, windows and XMLTV speak Unicode.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +14,10 @@
 // when the code is unmapped. On Windows MultiByteToWideChar(932) gives it.
 using Cp932Decode = char16_t (*)(unsigned char lead, unsigned char trail);
 
-class Cp932Encoder {
+class Cp932Codec {
 public:
     // Asks `decode` about every double-byte code once.
-    explicit Cp932Encoder(Cp932Decode decode);
+    explicit Cp932Codec(Cp932Decode decode);
 
     // The character of a double-byte code, 0 when there is none.
     char16_t Decode(unsigned char lead, unsigned char trail) const;
@@ -28,6 +28,16 @@ public:
     // they are with `keepLineBreaks` (TAB still becomes a space), the other
     // C0 and C1 controls are dropped.
     std::string FromUtf8(std::string_view utf8, bool keepLineBreaks = false) const;
+
+    // `text`, up to its first zero, into `out` of `room` units, zero-terminated
+    // and cut after the last character that fits; the units written. A byte
+    // that starts no character becomes "・"; a lead byte that ends the text is
+    // half a character cut off, and is dropped.
+    size_t ToUtf16(std::string_view text, char16_t* out, size_t room) const;
+    // `text`, up to its first zero, into `out` of `room` bytes, zero-terminated
+    // and never ending in half a character; what the code page cannot hold
+    // becomes "〓". False when anything was replaced or cut.
+    bool FromUtf16(std::u16string_view text, char* out, size_t room) const;
 
 private:
     std::vector<uint16_t> ToCp932;     // by UTF-16 unit; lead << 8 | trail, or a single byte, 0 = none
