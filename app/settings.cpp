@@ -1,46 +1,67 @@
 #include "app/settings.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/choice_lists.h"
+#include "app/ini_text.h"
 #include "fetch/choices.h"
+#include "listing/cp932_codec.h"
 #include "res/resource.h"
-
-const char* const SettingsFile = "./telomi.ini";
 
 namespace {
 
+constexpr wchar_t SettingsFile[] = L"./telomi.ini";
 constexpr int DefaultMinutes = 5;
 constexpr int DefaultGenre = 0;
 constexpr int DefaultTime = 9;
 constexpr int DefaultRegion = 7;
+constexpr int DefaultConnections = 4;
 // The minutes field holds five digits.
 constexpr int MostMinutes = 99999;
 
-uint8_t ReadSwitch(const char* key, bool fallback)
+// The file's bytes, empty when there is no file; nothing when it cannot be
+// read whole.
+std::optional<std::string> ReadSettingsText()
 {
-    return GetPrivateProfileIntA("section1", key, fallback ? 1 : 0, SettingsFile) != 0;
+    HANDLE file = CreateFileW(SettingsFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::string>("") : std::nullopt;
+    std::string text;
+    char block[4096];
+    DWORD got = 0;
+    BOOL read = FALSE;
+    while ((read = ReadFile(file, block, sizeof block, &got, nullptr)) && got > 0)
+        text.append(block, got);
+    CloseHandle(file);
+    return read ? std::optional<std::string>(text) : std::nullopt;
 }
 
-int ReadNumber(const char* key, int fallback, int lowest, int highest)
+// Opened rather than created afresh, which a hidden file would refuse. A file
+// that cannot be written leaves the settings to this session, as before.
+void WriteSettingsText(const std::string& text)
 {
-    int value = static_cast<int>(GetPrivateProfileIntA("section2", key, fallback, SettingsFile));
+    HANDLE file = CreateFileW(SettingsFile, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    if (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size())
+        SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+uint8_t ReadSwitch(std::string_view text, const char* key, bool fallback)
+{
+    return IniNumber(text, "section1", key, fallback ? 1 : 0) != 0;
+}
+
+int ReadNumber(std::string_view text, const char* section, const char* key, int fallback, int lowest, int highest)
+{
+    const int value = IniNumber(text, section, key, fallback);
     return value >= lowest && value <= highest ? value : fallback;
-}
-
-void WriteSwitch(const char* key, bool on)
-{
-    WritePrivateProfileStringA("section1", key, on ? "1" : "0", SettingsFile);
-}
-
-void WriteNumber(const char* key, int value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", value);
-    WritePrivateProfileStringA("section2", key, text, SettingsFile);
 }
 
 void InitialiseDialog(HWND dialog)
@@ -87,40 +108,42 @@ int ParseMinutes(const char* text)
 
 void LoadSettings()
 {
-    WriteIni = ReadSwitch("ini", false);
-    ReceiveBS = ReadSwitch("BS", true);
-    ReceiveCS = ReadSwitch("CS", false);
-    AutoFetch = ReadSwitch("Auto", false);
-    CheckAllOnDone = ReadSwitch("chaeck", true);
-    GenrePos = ReadNumber("Genre", DefaultGenre, 0, GenreChoiceCount - 1);
-    TimePos = ReadNumber("Time", DefaultTime, 0, TimeChoiceCount - 1);
-    RegionPos = ReadNumber("Region", DefaultRegion, 0, RegionChoiceCount - 1);
-    MinutesBefore = ReadNumber("ago", DefaultMinutes, 1, MostMinutes);
-    GetPrivateProfileStringA("site", "Host", "127.0.0.1:8080", SiteHost, sizeof SiteHost, SettingsFile);
-    const int connections = static_cast<int>(GetPrivateProfileIntA("site", "Connections", 4, SettingsFile));
-    DetailConnections = connections >= 1 && connections <= 8 ? connections : 4;
-    GetPrivateProfileStringA("xmltv", "Address", "", XmltvAddress, sizeof XmltvAddress, SettingsFile);
-    GetPrivateProfileStringA("xmltv", "Channels", "", XmltvChannels, sizeof XmltvChannels, SettingsFile);
+    const std::string text = ReadSettingsText().value_or("");
+    WriteIni = ReadSwitch(text, "ini", false);
+    ReceiveBS = ReadSwitch(text, "BS", true);
+    ReceiveCS = ReadSwitch(text, "CS", false);
+    AutoFetch = ReadSwitch(text, "Auto", false);
+    CheckAllOnDone = ReadSwitch(text, "chaeck", true);
+    GenrePos = ReadNumber(text, "section2", "Genre", DefaultGenre, 0, GenreChoiceCount - 1);
+    TimePos = ReadNumber(text, "section2", "Time", DefaultTime, 0, TimeChoiceCount - 1);
+    RegionPos = ReadNumber(text, "section2", "Region", DefaultRegion, 0, RegionChoiceCount - 1);
+    MinutesBefore = ReadNumber(text, "section2", "ago", DefaultMinutes, 1, MostMinutes);
+    FitCp932(IniValue(text, "site", "Host", "127.0.0.1:8080"), SiteHost, sizeof SiteHost);
+    DetailConnections = ReadNumber(text, "site", "Connections", DefaultConnections, 1, 8);
+    FitCp932(IniValue(text, "xmltv", "Address", ""), XmltvAddress, sizeof XmltvAddress);
+    FitCp932(IniValue(text, "xmltv", "Channels", ""), XmltvChannels, sizeof XmltvChannels);
 }
 
 void SaveSettings()
 {
     // A file the user made read-only stays as it is, even where the platform
-    // would let an administrator write it.
-    const DWORD attributes = GetFileAttributesA(SettingsFile);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    // would let an administrator write it; so does one that cannot be read.
+    const DWORD attributes = GetFileAttributesW(SettingsFile);
+    const std::optional<std::string> before = ReadSettingsText();
+    if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) || !before)
         return;
-    WriteSwitch("ini", WriteIni);
-    WriteSwitch("BS", ReceiveBS);
-    WriteSwitch("CS", ReceiveCS);
-    WriteSwitch("Auto", AutoFetch);
-    WriteSwitch("chaeck", CheckAllOnDone);
-    WriteNumber("Genre", GenrePos);
-    WriteNumber("Time", TimePos);
-    WriteNumber("Region", RegionPos);
-    WriteNumber("ago", MinutesBefore);
+    std::string text = *before;
+    for (const auto& [key, on] : {std::pair{"ini", WriteIni}, {"BS", ReceiveBS}, {"CS", ReceiveCS}, {"Auto", AutoFetch},
+                                  {"chaeck", CheckAllOnDone}})
+        text = SetIniValue(text, "section1", key, on ? "1" : "0");
+    for (const auto& [key, value] : {std::pair{"Genre", GenrePos}, {"Time", TimePos}, {"Region", RegionPos},
+                                     {"ago", MinutesBefore}})
+        text = SetIniValue(text, "section2", key, std::to_string(value));
     // An emptied address removes the key: the site is the source again.
-    WritePrivateProfileStringA("xmltv", "Address", XmltvAddress[0] ? XmltvAddress : nullptr, SettingsFile);
+    text = SetIniValue(text, "xmltv", "Address",
+                       XmltvAddress[0] ? std::optional<std::string_view>(XmltvAddress) : std::nullopt);
+    if (text != *before)
+        WriteSettingsText(text);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

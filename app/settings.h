@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-extern const char* const SettingsFile;
-
 // Reads the nine settings, the site's host and the XMLTV source; a missing file, section or key
 // gives the default, and a value outside its range gives the default too.
 void LoadSettings();
