@@ -8,6 +8,7 @@
 #include "app/choice_lists.h"
 #include "app/ini_text.h"
 #include "fetch/choices.h"
+#include "fetch/wide_text.h"
 #include "listing/cp932_codec.h"
 #include "res/resource.h"
 
@@ -76,7 +77,7 @@ void InitialiseDialog(HWND dialog)
     FillTimeList(GetDlgItem(dialog, IDC_DEFAULT_TIME), TimePos);
     FillRegionList(GetDlgItem(dialog, IDC_DEFAULT_REGION), RegionPos);
     SetDlgItemInt(dialog, IDC_DEFAULT_MINUTES, static_cast<UINT>(MinutesBefore), TRUE);
-    SetDlgItemTextA(dialog, IDC_XMLTV_ADDRESS, XmltvAddress);
+    ShowText(GetDlgItem(dialog, IDC_XMLTV_ADDRESS), XmltvAddress);
 }
 
 bool Ticked(HWND dialog, int id)
@@ -86,10 +87,18 @@ bool Ticked(HWND dialog, int id)
 
 void ConfirmDialog(HWND dialog)
 {
-    char minutes[6] = {};
-    GetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, minutes, sizeof minutes);
-    MinutesBefore = ParseMinutes(minutes);
-    GetDlgItemTextA(dialog, IDC_XMLTV_ADDRESS, XmltvAddress, sizeof XmltvAddress);
+    // An address cut short or with a character replaced would name another
+    // place, so the user corrects it first.
+    bool whole = false;
+    const std::string address = ReadText(GetDlgItem(dialog, IDC_XMLTV_ADDRESS), sizeof XmltvAddress, &whole);
+    if (!whole) {
+        ShowMessage(dialog, "XMLTV のアドレスを設定ファイルに書けません。\n使えない文字が入っているか、長すぎます。",
+                    "てろみや", MB_OK | MB_ICONWARNING);
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_XMLTV_ADDRESS)), TRUE);
+        return;
+    }
+    FitCp932(address, XmltvAddress, sizeof XmltvAddress);
+    MinutesBefore = ParseMinutes(ReadText(GetDlgItem(dialog, IDC_DEFAULT_MINUTES), 6).c_str());
     if (WriteIni)
         SaveSettings();
     EndDialog(dialog, 1);

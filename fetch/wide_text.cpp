@@ -40,12 +40,13 @@ std::string Narrow(std::wstring_view text, size_t room, bool* whole)
     return out;
 }
 
-std::string ReadText(HWND window, size_t room)
+std::string ReadText(HWND window, size_t room, bool* whole)
 {
-    // A character takes at most two bytes, so this many units always suffice.
+    // A character takes one or two bytes: these units fill the room, and a
+    // longer text, cut to them, still overflows it and is not whole.
     std::vector<wchar_t> units(room + 1, L'\0');
     const int length = GetWindowTextW(window, units.data(), static_cast<int>(units.size()));
-    return Narrow(std::wstring_view(units.data(), length > 0 ? static_cast<size_t>(length) : 0), room);
+    return Narrow(std::wstring_view(units.data(), length > 0 ? static_cast<size_t>(length) : 0), room, whole);
 }
 
 void ShowText(HWND window, std::string_view text)

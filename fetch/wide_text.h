@@ -18,7 +18,8 @@ std::wstring Wide(std::string_view text);
 // tells whether every character had a code and fitted.
 std::string Narrow(std::wstring_view text, size_t room, bool* whole = nullptr);
 
-// A window's text in code page 932, at most `room` bytes with the zero.
-std::string ReadText(HWND window, size_t room);
+// A window's text in code page 932, at most `room` bytes with the zero;
+// `whole` as for Narrow.
+std::string ReadText(HWND window, size_t room, bool* whole = nullptr);
 void ShowText(HWND window, std::string_view text);
 int ShowMessage(HWND owner, std::string_view text, std::string_view caption, UINT type);

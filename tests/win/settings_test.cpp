@@ -9,7 +9,7 @@ namespace {
 
 HWND OpenSettingsDialog()
 {
-    return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_SETTINGS), MainWnd, SettingsDialogProc, 0);
+    return CreateDialogParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), MainWnd, SettingsDialogProc, 0);
 }
 
 void Command(HWND dialog, int id, int code = BN_CLICKED)
@@ -139,7 +139,7 @@ TEST(Settings, TheDialogRunsModallyAndWritesTheFileInOrderOnlyWhileSavingIsTicke
     StartMainWindow();
     static bool OwnerDisabled, StayedOpen;
     SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        HWND dialog = FindWindowA("#32770", "設定");
+        HWND dialog = FindWindowW(L"#32770", L"設定");
         OwnerDisabled = KillTimer(nullptr, timer) && !IsWindowEnabled(MainWnd);
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -148,7 +148,7 @@ TEST(Settings, TheDialogRunsModallyAndWritesTheFileInOrderOnlyWhileSavingIsTicke
     });
     SendMessageA(MainWnd, WM_COMMAND, IDC_SETTINGS, 0);
     EXPECT_TRUE(OwnerDisabled) << "the owner is disabled while the dialog runs";
-    EXPECT_TRUE(StayedOpen && !FindWindowA("#32770", "設定")) << "Esc and the close box do nothing, OK closes";
+    EXPECT_TRUE(StayedOpen && !FindWindowW(L"#32770", L"設定")) << "Esc and the close box do nothing, OK closes";
 
     HWND dialog = OpenSettingsDialog();
     std::string ticks; // without a file only BS and check-all are ticked
@@ -166,9 +166,9 @@ TEST(Settings, TheDialogRunsModallyAndWritesTheFileInOrderOnlyWhileSavingIsTicke
     Tick(dialog, IDC_SAVE_INI, true);
     Tick(dialog, IDC_RECEIVE_BS, false);
     Tick(dialog, IDC_AUTO_FETCH, true);
-    for (const auto& [id, label] : {std::pair{IDC_DEFAULT_REGION, "沖縄"}, {IDC_DEFAULT_TIME, "05:00～11:00"},
-                                    {IDC_DEFAULT_GENRE, "全て"}}) {
-        SendDlgItemMessageA(dialog, id, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(label));
+    for (const auto& [id, label] : {std::pair{IDC_DEFAULT_REGION, L"沖縄"}, {IDC_DEFAULT_TIME, L"05:00～11:00"},
+                                    {IDC_DEFAULT_GENRE, L"全て"}}) {
+        SendDlgItemMessageW(dialog, id, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(label));
         Command(dialog, id, CBN_SELCHANGE);
     }
     SetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, "12");
@@ -194,4 +194,36 @@ TEST(Settings, TheDialogRunsModallyAndWritesTheFileInOrderOnlyWhileSavingIsTicke
         Ok(dialog);
         EXPECT_EQ(MinutesBefore, value) << "typed " << typed;
     }
+}
+
+TEST(Settings, AnAddressTheFileCannotHoldIsRefusedAndAJapanesePathIsKeptByteForByte)
+{
+    WriteSettingsFileWithSite("[section1]\r\nini=1\r\n[xmltv]\r\nAddress=old.xml");
+    StartMainWindow();
+    const std::string before = ReadSettingsFile();
+    HWND dialog = OpenSettingsDialog();
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    static HWND BoxOwner;
+    WhileBoxOpen = [] { BoxOwner = GetWindow(FindWindowW(L"#32770", L"てろみや"), GW_OWNER); };
+    // Hangul and emoji have no code in code page 932; 1024 bytes leave no room for the zero.
+    const std::wstring refused[] = {L"C:\\テレビ\\한국.xml", L"😀.xml", std::wstring(1024, L'x')};
+    for (const std::wstring& typed : refused) {
+        Boxes.clear();
+        SetDlgItemTextW(dialog, IDC_XMLTV_ADDRESS, typed.c_str());
+        SetDlgItemTextA(dialog, IDC_DEFAULT_MINUTES, "12");
+        Command(dialog, IDOK);
+        EXPECT_TRUE(Boxes.size() == 1 && BoxOwner == dialog && IsWindowVisible(dialog))
+            << typed.size() << " units: one box over the dialog, which stays open";
+        EXPECT_TRUE(ReadSettingsFile() == before && std::string(XmltvAddress) == "old.xml" && MinutesBefore == 5)
+            << typed.size() << " units: nothing is kept";
+    }
+    // In code page 932 "表" and "ソ" end in a backslash.
+    SetDlgItemTextW(dialog, IDC_XMLTV_ADDRESS, L"C:\\番組表\\ソフト.xml");
+    Ok(dialog);
+    const std::string path = "C:\\番組表\\ソフト.xml";
+    EXPECT_NE(ReadSettingsFile().find("[xmltv]\r\nAddress=" + path + "\r\n"), std::string::npos) << ReadSettingsFile();
+    dialog = OpenSettingsDialog(); // which reads the file again
+    wchar_t shown[64] = {};
+    GetDlgItemTextW(dialog, IDC_XMLTV_ADDRESS, shown, 64);
+    EXPECT_TRUE(std::string(XmltvAddress) == path && std::wstring(shown) == L"C:\\番組表\\ソフト.xml") << XmltvAddress;
 }
