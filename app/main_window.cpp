@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "fetch/retrieval.h"
 #include "fetch/site_source.h"
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 #include "listing/row_texts.h"
 #include "res/resource.h"
@@ -24,15 +25,16 @@ const char* const ColumnHeaders[8] = {"タイトル", "サブタイトル", "放
 void InsertColumns(int listWidth)
 {
     for (int column = 0; column < 8; ++column) {
-        LVCOLUMNA header = {};
+        std::wstring text = Wide(ColumnHeaders[column]);
+        LVCOLUMNW header = {};
         header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         header.fmt = LVCFMT_LEFT;
         header.cx = listWidth / 8;
-        header.pszText = const_cast<char*>(ColumnHeaders[column]);
+        header.pszText = text.data();
         header.iSubItem = column;
-        SendMessageA(MainListView, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&header));
+        SendMessageW(MainListView, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&header));
     }
-    SendMessageA(MainListView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+    SendMessageW(MainListView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
 }
 
@@ -42,9 +44,10 @@ void BuildMainWindow(HWND window)
     GetClientRect(window, &MainClientRect);
     InitCommonControls();
 
-    MainListView = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
+    MainListView = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
                                    MainClientRect.right - 200, MainClientRect.bottom, window,
                                    reinterpret_cast<HMENU>(IDC_LIST), AppInstance, nullptr);
+    SendMessageW(MainListView, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
     RECT listClient = {};
     GetClientRect(MainListView, &listClient);
 
@@ -68,7 +71,7 @@ void BuildMainWindow(HWND window)
 
     InsertColumns(listClient.right);
     if (AutoFetch)
-        SendMessageA(window, WM_COMMAND, IDC_FETCH, 0);
+        SendMessageW(window, WM_COMMAND, IDC_FETCH, 0);
 }
 
 void LayOutControls(HWND window)
@@ -89,15 +92,17 @@ void LayOutControls(HWND window)
     MoveWindow(MinutesEdit, w - 150, 50, 35, 30, TRUE);
     MoveWindow(MainListView, 0, 0, w - 160, h, TRUE);
     for (int column = 0; column < 8; ++column)
-        SendMessageA(MainListView, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+        SendMessageW(MainListView, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void PaintMinutesLabel(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const char* label = "分前に知らせる";
-    TextOutA(dc, MainClientRect.right - 113, 55, label, static_cast<int>(std::strlen(label)));
+    const std::wstring label = Wide("分前に知らせる");
+    HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
+    TextOutW(dc, MainClientRect.right - 113, 55, label.c_str(), static_cast<int>(label.size()));
+    SelectObject(dc, oldFont);
     EndPaint(window, &paint);
 }
 
@@ -145,7 +150,7 @@ void OpenTimetable()
         return;
     }
     RegisterWindowClass(AppInstance, TableWndProc, "table", false);
-    TableWnd = CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+    TableWnd = CreateWindowExW(0, L"table", Wide("表で表示").c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, AppInstance, nullptr);
     if (!TableWnd)
         return;
@@ -169,7 +174,7 @@ void OnCommand(HWND window, int id)
         ToggleTray();
         break;
     case IDC_SETTINGS:
-        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0);
+        DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(IDD_SETTINGS), window, SettingsDialogProc, 0);
         break;
     }
 }
@@ -191,7 +196,7 @@ void SortOnColumnClick(WPARAM controlId, const NMHDR* header)
     if (column < 0 || column > 7)
         return;
     SortOrder[column] = SortOrder[column] == 1 ? 2 : 1;
-    SendMessageA(MainListView, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareRows));
+    SendMessageW(MainListView, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareRows));
 }
 
 void ShutDown(HWND window)
@@ -250,5 +255,5 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         RecomputeReminders();
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

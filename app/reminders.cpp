@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/reminder_delay.h"
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 #include "listing/programme.h"
 #include "app/settings.h"
@@ -16,7 +19,7 @@
 
 // Adds or removes the notification-area icon. A variable, so that a refusal
 // by the shell can be reproduced.
-BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAA) = Shell_NotifyIconA;
+BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
 
 namespace {
 
@@ -35,14 +38,14 @@ int ArmedMinutes = 0;
 // The row follows the programme by its item data, wherever sorting put it.
 bool RowTicked(int32_t programme)
 {
-    LVFINDINFOA find = {};
+    LVFINDINFOW find = {};
     find.flags = LVFI_PARAM;
     find.lParam = programme;
     const auto row = static_cast<int>(
-        SendMessageA(MainListView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        SendMessageW(MainListView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
     if (row < 0)
         return false;
-    const auto state = static_cast<UINT>(SendMessageA(MainListView, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+    const auto state = static_cast<UINT>(SendMessageW(MainListView, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
     return ((state & LVIS_STATEIMAGEMASK) >> 12) != 1;
 }
 
@@ -80,23 +83,20 @@ void ShowReminder(size_t programme)
     SetForegroundWindow(MainWnd);
     char text[300];
     char caption[64];
-    wsprintfA(text, "%s が始まります", ProgrammeList[programme].Title);
-    wsprintfA(caption, "開始%d分前です", MinutesBefore);
-    MessageBoxA(MainWnd, text, caption, MB_OK);
+    const TELOMI& record = ProgrammeList[programme];
+    std::snprintf(text, sizeof text, "%.*s が始まります", static_cast<int>(sizeof record.Title), record.Title);
+    std::snprintf(caption, sizeof caption, "開始%d分前です", MinutesBefore);
+    ShowMessage(MainWnd, text, caption, MB_OK);
 }
 
 void SwitchOn()
 {
-    char typed[6] = {};
-    GetWindowTextA(MinutesEdit, typed, sizeof typed);
-    MinutesBefore = ParseMinutes(typed);
-    char shown[16];
-    wsprintfA(shown, "%d", MinutesBefore);
-    SetWindowTextA(MinutesEdit, shown);
+    MinutesBefore = ParseMinutes(ReadText(MinutesEdit, 6).c_str());
+    ShowText(MinutesEdit, std::to_string(MinutesBefore));
     ArmReminders(MinutesBefore);
     RemindersOn = 1;
-    SendMessageA(MinutesEdit, EM_SETREADONLY, TRUE, 0);
-    SetWindowTextA(ReminderButton, "お知らせをOFFに");
+    SendMessageW(MinutesEdit, EM_SETREADONLY, TRUE, 0);
+    ShowText(ReminderButton, "お知らせをOFFに");
     // Neither the ticks nor the programme list may change under armed timers.
     EnableWindow(FetchButton, FALSE);
     EnableWindow(MainListView, FALSE);
@@ -109,8 +109,8 @@ void SwitchOff()
         KillTimer(MainWnd, static_cast<UINT_PTR>(i));
     ReminderMarks.clear();
     RemindersOn = 0;
-    SendMessageA(MinutesEdit, EM_SETREADONLY, FALSE, 0);
-    SetWindowTextA(ReminderButton, "お知らせをONに");
+    SendMessageW(MinutesEdit, EM_SETREADONLY, FALSE, 0);
+    ShowText(ReminderButton, "お知らせをONに");
     EnableWindow(FetchButton, TRUE);
     EnableWindow(MainListView, TRUE);
 }
@@ -166,14 +166,14 @@ void RemindOfProgramme(UINT_PTR timerId)
 
 void ToggleTray()
 {
-    NOTIFYICONDATAA icon = {};
+    NOTIFYICONDATAW icon = {};
     icon.cbSize = sizeof icon;
     icon.hWnd = MainWnd;
     icon.uID = 0;
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = WM_TRAYICON;
-    icon.hIcon = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_TELOMIYA));
-    lstrcpynA(icon.szTip, "てろみや", sizeof icon.szTip);
+    icon.hIcon = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TELOMIYA));
+    lstrcpynW(icon.szTip, Wide("てろみや").c_str(), ARRAYSIZE(icon.szTip));
     if (InTray == 0) {
         // Hidden only once the icon is there: without it nothing could bring
         // the window back.

@@ -11,7 +11,7 @@ constexpr UINT WM_TRAYICON = WM_USER;
 
 // Adds or removes the notification-area icon; tests replace it to refuse.
 // Interface thread only.
-extern BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAA);
+extern BOOL(WINAPI* TrayIconCall)(DWORD, PNOTIFYICONDATAW);
 
 // The local wall clock now, to the minute.
 LocalClock LocalNow();

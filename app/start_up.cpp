@@ -1,11 +1,13 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand, const char* className)
 {
-    MainWnd = CreateWindowExA(0, className, "てろみや", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    MainWnd = CreateWindowExW(0, Wide(className).c_str(), Wide("てろみや").c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                              nullptr);
     if (!MainWnd)
         return false;
     ShowWindow(MainWnd, showCommand);
@@ -21,9 +23,9 @@ int RunApplication(HINSTANCE instance, int showCommand)
     if (!CreateMainWindow(instance, showCommand, "Main"))
         return 0;
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }

@@ -2,25 +2,28 @@
 
 #include <commctrl.h>
 
+#include "fetch/wide_text.h"
 #include "listing/row_texts.h"
 
 void AddRow(HWND list, TELOMI& record, int row)
 {
     FormatDisplayTexts(record);
 
-    LVITEMA item = {};
+    std::wstring text = Wide(record.Title);
+    LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
-    item.pszText = record.Title;
+    item.pszText = text.data();
     item.lParam = row;
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 
     for (int column = 1; column < RowColumnCount; ++column) {
-        LVITEMA cell = {};
+        text = Wide(RowText(record, column));
+        LVITEMW cell = {};
         cell.mask = LVIF_TEXT;
         cell.iItem = row;
         cell.iSubItem = column;
-        cell.pszText = const_cast<char*>(RowText(record, column));
-        SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
+        cell.pszText = text.data();
+        SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&cell));
     }
 }

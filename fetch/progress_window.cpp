@@ -6,6 +6,7 @@
 
 #include "fetch/list_rows.h"
 #include "fetch/retrieval.h"
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 #include "res/resource.h"
 
@@ -45,11 +46,12 @@ void CreateProgressControls(HWND window)
     ClientHeightAtCreation = height;
     SetTimer(window, DotTimer, 2000, nullptr);
     RowsShown = -1;
-    SendMessageA(RowsList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(RowsList, WM_SETREDRAW, FALSE, 0);
     SetTimer(window, ShowRowsTimer, ShowRowsEvery, nullptr);
-    AbortButton = CreateWindowExA(0, "BUTTON", "中断する", WS_CHILD | WS_VISIBLE, width / 5, 4 * height / 5,
-                                  3 * width / 5, height / 5 - 5, window, reinterpret_cast<HMENU>(IDC_ABORT),
+    AbortButton = CreateWindowExW(0, L"BUTTON", Wide("中断する").c_str(), WS_CHILD | WS_VISIBLE, width / 5,
+                                  4 * height / 5, 3 * width / 5, height / 5 - 5, window, reinterpret_cast<HMENU>(IDC_ABORT),
                                   AppInstance, nullptr);
+    SendMessageW(AbortButton, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
     SetProgressLine("取得中・・・");
 }
 
@@ -72,25 +74,28 @@ void ShowNewRows()
     const bool due = GetTickCount() - PaintedAt >= 1000;
     if (rows == RowsShown && !due)
         return;
-    const int lastVisible = static_cast<int>(SendMessageA(RowsList, LVM_GETTOPINDEX, 0, 0) +
-                                             SendMessageA(RowsList, LVM_GETCOUNTPERPAGE, 0, 0));
+    const int lastVisible = static_cast<int>(SendMessageW(RowsList, LVM_GETTOPINDEX, 0, 0) +
+                                             SendMessageW(RowsList, LVM_GETCOUNTPERPAGE, 0, 0));
     const bool paint = due || RowsShown <= lastVisible || GetUpdateRect(RowsList, nullptr, FALSE);
     RowsShown = rows;
-    SendMessageA(RowsList, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(RowsList, WM_SETREDRAW, TRUE, 0);
     if (paint) {
         UpdateWindow(RowsList);
         PaintedAt = GetTickCount();
     } else {
         ValidateRect(RowsList, nullptr);
     }
-    SendMessageA(RowsList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(RowsList, WM_SETREDRAW, FALSE, 0);
 }
 
 void PaintProgressLine(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    TextOutA(dc, 10, ClientHeightAtCreation / 4, ProgressText, static_cast<int>(std::strlen(ProgressText)));
+    const std::wstring line = Wide(ProgressText);
+    HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
+    TextOutW(dc, 10, ClientHeightAtCreation / 4, line.c_str(), static_cast<int>(line.size()));
+    SelectObject(dc, oldFont);
     EndPaint(window, &paint);
 }
 
@@ -100,7 +105,7 @@ HWND CreateProgressWindow(HWND owner, const RECT& ownerClient, HWND list)
 {
     RowsList = list;
     RegisterWindowClass(AppInstance, ProgressWndProc, "message", false);
-    HWND window = CreateWindowExA(0, "message", "状況", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND window = CreateWindowExW(0, L"message", Wide("状況").c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                   ownerClient.right / 3, ownerClient.bottom / 5, owner, nullptr, AppInstance,
                                   nullptr);
     if (!window)
@@ -153,7 +158,7 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         KillTimer(window, DotTimer);
         KillTimer(window, ShowRowsTimer);
         DestroyWindow(AbortButton);
-        SendMessageA(RowsList, WM_SETREDRAW, TRUE, 0);
+        SendMessageW(RowsList, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(RowsList, nullptr, TRUE);
         // Destroyed with its owner while the walk runs: the retrieval stops.
         if (ProgressWnd == window) {
@@ -162,5 +167,5 @@ LRESULT CALLBACK ProgressWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         }
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

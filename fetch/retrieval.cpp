@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "fetch/progress_window.h"
+#include "fetch/wide_text.h"
 
 std::atomic<bool> AbortFlag;
 std::atomic<bool> RetrievalRunning;
@@ -40,7 +41,7 @@ unsigned __stdcall RetrievalWorker(void* argument)
     retrieval->Source->Walk(retrieval->Run);
     // The walk's objects go with the source, before the thread ends.
     retrieval->Source.reset();
-    SendMessageA(retrieval->Progress, WM_RETRIEVALDONE, 0, 0);
+    SendMessageW(retrieval->Progress, WM_RETRIEVALDONE, 0, 0);
     RetrievalRunning = false;
     return 0;
 }
@@ -51,7 +52,7 @@ void WaitForWorker(HANDLE thread)
 {
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
         MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
@@ -72,16 +73,16 @@ bool ReleaseEnded()
 void SizeColumns(HWND list)
 {
     for (int column = 0; column <= 6; ++column)
-        SendMessageA(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void TickEveryRow(HWND list)
 {
-    LVITEMA ticked = {};
+    LVITEMW ticked = {};
     ticked.stateMask = LVIS_STATEIMAGEMASK;
     ticked.state = INDEXTOSTATEIMAGEMASK(2);
     for (int row = 0; row < RowCount; ++row)
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&ticked));
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&ticked));
 }
 
 void CloseProgressWindow(HWND progress)
@@ -157,7 +158,7 @@ bool StartRetrieval(const RetrievalView& view, std::unique_ptr<RetrievalSource> 
     ProgrammeCount = 0;
     RowCount = 0;
     ProgrammeList.Clear();
-    SendMessageA(view.List, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(view.List, LVM_DELETEALLITEMS, 0, 0);
 
     auto retrieval = std::make_unique<Retrieval>();
     retrieval->Source = std::move(source);
@@ -203,12 +204,12 @@ void FinishRetrieval(HWND progress)
     CloseProgressWindow(progress);
     std::strcpy(Report, stopped ? "" : Current->Run.Failure);
     if (Report[0])
-        PostMessageA(Current->View.Owner, WM_RETRIEVALREPORT, 0, 0);
+        PostMessageW(Current->View.Owner, WM_RETRIEVALREPORT, 0, 0);
 }
 
 void ShowRetrievalReport(HWND owner)
 {
     if (Report[0])
-        MessageBoxA(owner, Report, "てろみや", MB_OK | MB_ICONWARNING);
+        ShowMessage(owner, Report, "てろみや", MB_OK | MB_ICONWARNING);
     Report[0] = '\0';
 }

@@ -138,10 +138,12 @@ size_t Cp932Codec::ToUtf16(std::string_view text, char16_t* out, size_t room) co
         else if (IsCp932Lead(byte)) {
             if (i + 1 == text.size() || text[i + 1] == '\0')
                 break;
-            // An unmapped pair gives up only its first byte: the second may
-            // be a character of its own, such as a quote.
-            if (const char16_t paired = Decode(byte, static_cast<unsigned char>(text[i + 1]))) {
-                c = paired;
+            // A byte that cannot follow a lead byte is a character of its own,
+            // such as a quote; an unassigned pair is one unknown character.
+            const unsigned char trail = static_cast<unsigned char>(text[i + 1]);
+            if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
+                if (const char16_t paired = Decode(byte, trail))
+                    c = paired;
                 ++i;
             }
         }

@@ -31,8 +31,8 @@ public:
 
     // `text`, up to its first zero, into `out` of `room` units, zero-terminated
     // and cut after the last character that fits; the units written. A byte
-    // that starts no character becomes "・"; a lead byte that ends the text is
-    // half a character cut off, and is dropped.
+    // that starts no character and an unassigned pair become "・"; a lead
+    // byte that ends the text is half a character cut off, and is dropped.
     size_t ToUtf16(std::string_view text, char16_t* out, size_t room) const;
     // `text`, up to its first zero, into `out` of `room` bytes, zero-terminated
     // and never ending in half a character; what the code page cannot hold

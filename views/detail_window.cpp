@@ -18,7 +18,7 @@ namespace {
 
 void ShellOpen(const char* address)
 {
-    ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", Wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // The details text, cut like wsprintfA's 1,024-byte buffer.
@@ -95,6 +95,7 @@ HWND CreateDetailField(HWND window)
 void BuildDetailWindow(HWND window)
 {
     HWND field = CreateDetailField(window);
+    SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
     CreateChild(window, "BUTTON", "Wikipediaで検索", 0, IDC_WIKIPEDIA);
     CreateChild(window, "BUTTON", "Googleで検索", 0, IDC_GOOGLE);
     char text[DetailTextSize];
@@ -157,7 +158,7 @@ void OpenDetailWindow(int x, int y, HWND timetable, const RECT& client, const WI
     const int h = client.bottom - client.top;
     const POINT origin = DetailWindowOrigin(x, y, w, h, placement);
     RegisterWindowClass(AppInstance, DetailWndProc, "window", false);
-    DetailWnd = CreateWindowExA(0, "window", "", WS_POPUP | WS_VISIBLE | WS_THICKFRAME, origin.x, origin.y,
+    DetailWnd = CreateWindowExW(0, L"window", L"", WS_POPUP | WS_VISIBLE | WS_THICKFRAME, origin.x, origin.y,
                                 w / 3, h / 3, timetable, nullptr, AppInstance, nullptr);
     if (!DetailWnd)
         return;
@@ -185,5 +186,5 @@ LRESULT CALLBACK DetailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             DetailWnd = nullptr;
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fetch/wide_text.h"
 #include "fetch/window_class.h"
 #include "res/resource.h"
 #include "views/detail_window.h"
@@ -35,7 +36,7 @@ void OnCreate(HWND window)
 
 void RequestFit(HWND window)
 {
-    SendMessageA(window, WM_LBUTTONDBLCLK, 0, 0);
+    SendMessageW(window, WM_LBUTTONDBLCLK, 0, 0);
 }
 
 void DrawGridLines(HDC dc)
@@ -68,7 +69,7 @@ void DrawTimeLabels(HDC dc, int firstHour)
 {
     for (const TimeLabel& label : BuildTimeLabels(TableLayout, firstHour)) {
         RECT box = {label.Left, label.Top, label.Right, label.Bottom};
-        DrawTextA(dc, label.Text, -1, &box, DT_SINGLELINE | DT_VCENTER);
+        DrawTextW(dc, Wide(label.Text).c_str(), -1, &box, DT_SINGLELINE | DT_VCENTER);
     }
 }
 
@@ -78,7 +79,7 @@ void DrawStationNames(HDC dc)
     const int q = RowHeight(TableLayout);
     for (const StationRow& row : StationTable) {
         RECT box = {0, row.Top, s, row.Top + q};
-        DrawTextA(dc, row.Name, -1, &box, DT_SINGLELINE | DT_VCENTER);
+        DrawTextW(dc, Wide(row.Name).c_str(), -1, &box, DT_SINGLELINE | DT_VCENTER);
     }
 }
 
@@ -93,15 +94,13 @@ void DrawProgrammeBox(HDC dc, const TELOMI& record)
                   record.Title, static_cast<int>(sizeof record.Subtitle), record.Subtitle,
                   static_cast<int>(sizeof record.Other), record.Other);
     RECT textBox = {box.Left + 5, box.Top, box.Right, box.Bottom};
-    DrawTextA(dc, text, -1, &textBox, DT_WORDBREAK | DT_PATH_ELLIPSIS);
+    DrawTextW(dc, Wide(text).c_str(), -1, &textBox, DT_WORDBREAK | DT_PATH_ELLIPSIS);
 }
 
 // The whole client area into dc; the window's paint and WM_PRINTCLIENT share it.
 void DrawTimetable(HDC dc)
 {
-    HFONT font = CreateFontA(FontHeight(TableLayout), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             nullptr);
+    HFONT font = CreateJapaneseFont(FontHeight(TableLayout));
     HBRUSH hatch = CreateHatchBrush(HS_DIAGCROSS, BoxHatchColour);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldBrush = SelectObject(dc, hatch);
@@ -180,7 +179,7 @@ void OpenDetailAt(HWND window, LPARAM position)
 
 void ShowFitMenu(HWND window, LPARAM position)
 {
-    HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_TABLEMENU));
+    HMENU menu = LoadMenuW(AppInstance, MAKEINTRESOURCEW(IDR_TABLEMENU));
     POINT at = {LOWORD(position), HIWORD(position)};
     ClientToScreen(window, &at);
     TrackPopupMenu(GetSubMenu(menu, 0), 0, at.x, at.y, 0, window, nullptr);
@@ -238,5 +237,5 @@ LRESULT CALLBACK TableWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             TableWnd = nullptr;
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -147,7 +147,11 @@ void XmltvSource::Walk(RetrievalRun& run)
     }
     if (ended && reading->Problem[0]) {
         char text[512];
-        std::snprintf(text, sizeof text, "%.300s を読めませんでした。\n%s", Settings.Address.c_str(), reading->Problem);
+        // A long address is cut on a character boundary.
+        const std::string& address = Settings.Address;
+        std::snprintf(text, sizeof text, "%.*s を読めませんでした。\n%s",
+                      static_cast<int>(Cp932FitLength(address.c_str(), address.size(), 300)), address.c_str(),
+                      reading->Problem);
         run.ReportFailure(text);
     }
 }

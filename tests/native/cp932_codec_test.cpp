@@ -15,7 +15,7 @@ TEST(Cp932Codec, ToUtf16CutsOnCharactersAndMarksBrokenBytes)
         {"a bound inside a character drops its lead byte", tele.substr(0, 3), 8, u"テ"},
         {"half-width kana and ASCII are single bytes", "ﾃﾚﾋﾞ TV", 8, u"ﾃﾚﾋﾞ TV"},
         {"a lead byte before a space marks itself only", std::string("\x81 \"") + "局", 8, u"・ \"局"},
-        {"bytes that start nothing", "\x80\xA0\xFD" + tele.substr(0, 2), 8, u"・・・テ"},
+        {"bytes that start nothing, an unassigned pair", "\x80\xA0\xFD\x85\x40" + tele.substr(0, 2), 8, u"・・・・テ"},
         {"the first zero ends the text", std::string("ab\0cd", 5), 8, u"ab"},
     };
     for (const Case& c : cases) {

@@ -9,14 +9,7 @@ template <size_t N> bool Ends(const char (&field)[N]) { return std::memchr(field
 
 // A text as the list view gives it back: it keeps UTF-16, so byte pairs that
 // code page 932 leaves unassigned come back as its default character.
-std::string AsShown(const char* text)
-{
-    wchar_t wide[1100] = {};
-    char back[2200] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1100);
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, back, sizeof back, nullptr, nullptr);
-    return back;
-}
+std::string AsShown(const char* text) { return FromWide(ToWide(text).c_str()); }
 
 } // namespace
 
@@ -65,7 +58,7 @@ TEST(Fault, RetrievalSurvivesEachSiteFaultWithOneAndFourConnections)
             noted.push_back(ProgrammeList[i].Title);
         ASSERT_TRUE(RetrievalRunning || !*c.Then) << where << ": ended before the moment for " << c.Then;
         if (std::string(c.Then) == "stop") {
-            SendMessageA(progress, WM_COMMAND, IDC_ABORT, 0);
+            SendMessageW(progress, WM_COMMAND, IDC_ABORT, 0);
             const DWORD pressed = GetTickCount();
             ASSERT_TRUE(WaitForRetrieval(10000)) << where;
             // Far less than the pages still due would take; a busy machine may be slow to schedule.

@@ -13,7 +13,7 @@ TEST(StartUp, OneMainWindowWithIconAndWhiteBackgroundThenExitCodeZeroOnClose)
             ++MainWindows;
         Title = WindowText(first);
         HasMenu = GetMenu(first) != nullptr;
-        PostMessageA(first, WM_CLOSE, 0, 0);
+        PostMessageW(first, WM_CLOSE, 0, 0);
     }, 200);
     EXPECT_EQ(std::tuple(exitCode, MainWindows, Title, HasMenu), std::tuple(0, 1, std::string("てろみや"), false));
     EXPECT_FALSE(IsWindow(MainWnd));
@@ -22,10 +22,10 @@ TEST(StartUp, OneMainWindowWithIconAndWhiteBackgroundThenExitCodeZeroOnClose)
     EXPECT_TRUE(info.hIcon && info.hCursor && info.hbrBackground == GetStockObject(WHITE_BRUSH));
 
     // The timetable's popup menu.
-    HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_TABLEMENU));
-    char name[64] = {};
-    GetMenuStringA(GetSubMenu(menu, 0), 0, name, sizeof name, MF_BYPOSITION);
-    EXPECT_EQ(std::tuple(GetMenuItemID(GetSubMenu(menu, 0), 0), std::string(name)),
+    HMENU menu = LoadMenuW(AppInstance, MAKEINTRESOURCEW(IDR_TABLEMENU));
+    wchar_t name[64] = {};
+    GetMenuStringW(GetSubMenu(menu, 0), 0, name, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::tuple(GetMenuItemID(GetSubMenu(menu, 0), 0), FromWide(name)),
               std::tuple(UINT(ID_FIT_WIDTH), std::string("ウィンドウ幅を適正値に調整")));
     DestroyMenu(menu);
 }
@@ -52,17 +52,23 @@ TEST(MainWindow, HasItsControlsWithTheirTextsTheListsColumnHeadsAndTheChoices)
     // Eight columns: a ninth has no text.
     const char* heads[] = {"タイトル", "サブタイトル", "放送局", "日にち", "開始時間", "終了時間", "出演", "その他", ""};
     for (int column = 0; column < 9; ++column) {
-        char text[64] = {};
-        LVCOLUMNA info = {LVCF_TEXT, 0, 0, text, sizeof text, 0, 0, 0, 0};
-        SendMessageA(MainListView, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
-        EXPECT_STREQ(text, heads[column]);
+        wchar_t text[64] = {};
+        LVCOLUMNW info = {LVCF_TEXT, 0, 0, text, 64, 0, 0, 0, 0};
+        SendMessageW(MainListView, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(FromWide(text), heads[column]);
     }
     const LRESULT extended = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
-    EXPECT_EQ(SendMessageA(MainListView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & extended, extended);
-    // Genres, six-hour windows, prefectures, days; the selections from the settings file are checked with it.
-    const std::pair<HWND, LRESULT> lists[] = {{GenreCombo, 15}, {TimeCombo, 13}, {RegionCombo, 47}, {DayCombo, 8}};
-    for (const auto& [list, entries] : lists)
-        EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), entries);
+    EXPECT_EQ(SendMessageW(MainListView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & extended, extended);
+    // Genres, six-hour windows, prefectures, days, each in the order its table expects, the defaults selected.
+    const struct { HWND List; const Choice* Table; int Count; const char* Selected; } lists[] = {
+        {GenreCombo, GenreChoices, 15, "アニメ・特撮"}, {TimeCombo, TimeChoices, 13, "23:00～29:00"},
+        {RegionCombo, RegionChoices, 47, "東京"}, {DayCombo, DayChoices, 8, "今日"}};
+    for (const auto& list : lists) {
+        EXPECT_EQ(SendMessageW(list.List, CB_GETCOUNT, 0, 0), list.Count);
+        for (int entry = 0; entry < list.Count; ++entry)
+            EXPECT_EQ(ComboText(list.List, entry), list.Table[entry].Label);
+        EXPECT_EQ(WindowText(list.List), list.Selected);
+    }
 }
 
 TEST(Sorting, EachColumnRemembersItsDirectionAndComparesBytesUnsigned)

@@ -24,8 +24,8 @@ int AddProgramme(const char* title, int minutes, bool ticked = true)
     return ProgrammeCount++;
 }
 
-void Press(int id) { SendMessageA(MainWnd, WM_COMMAND, id, 0); }
-void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { SendMessageA(MainWnd, message, wParam, lParam); }
+void Press(int id) { SendMessageW(MainWnd, WM_COMMAND, id, 0); }
+void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { SendMessageW(MainWnd, message, wParam, lParam); }
 // A '1' for each programme whose timer was running; none runs afterwards.
 std::string TakeTimers()
 {
@@ -37,9 +37,9 @@ std::string TakeTimers()
 
 using Texts = std::vector<std::string>;
 std::vector<DWORD> IconCalls;
-NOTIFYICONDATAA LastIcon;
+NOTIFYICONDATAW LastIcon;
 BOOL IconAnswer = TRUE;
-BOOL WINAPI RecordIconCall(DWORD message, PNOTIFYICONDATAA record)
+BOOL WINAPI RecordIconCall(DWORD message, PNOTIFYICONDATAW record)
 {
     IconCalls.push_back(message);
     LastIcon = *record;
@@ -56,7 +56,7 @@ protected:
         IconAnswer = TRUE;
         TrayIconCall = RecordIconCall;
     }
-    void TearDown() override { TrayIconCall = Shell_NotifyIconA; }
+    void TearDown() override { TrayIconCall = Shell_NotifyIconW; }
 };
 
 } // namespace
@@ -75,10 +75,10 @@ TEST_F(Reminders, SwitchingArmsTheTickedRowsWhereverSortedAndLocksTheListUntilOf
     const struct { const char* Typed; int Minutes; const char* Armed; } cases[] = {
         {"", 5, "100100101"}, {"45", 45, "100100100"}, {"123456", 12345, "000000000"}};
     for (const auto& c : cases) {
-        SetWindowTextA(MinutesEdit, c.Typed);
+        SetWindowTextW(MinutesEdit, ToWide(c.Typed).c_str());
         for (const bool on : {true, false}) {
             Press(IDC_REMINDER);
-            const bool readOnly = GetWindowLongA(MinutesEdit, GWL_STYLE) & ES_READONLY;
+            const bool readOnly = GetWindowLongW(MinutesEdit, GWL_STYLE) & ES_READONLY;
             EXPECT_EQ(std::tuple(RemindersOn != 0, !IsWindowEnabled(FetchButton), !IsWindowEnabled(MainListView),
                                  readOnly, WindowText(ReminderButton)),
                       std::tuple(on, on, on, on, std::string(on ? "お知らせをOFFに" : "お知らせをONに")));
@@ -101,9 +101,9 @@ TEST_F(Reminders, TrayHidesTheWindowUntilADoubleClickOrADueReminder)
     EXPECT_EQ(TrayAndShown(), std::tuple(0, true)) << "refused icon";
     IconAnswer = TRUE;
     Press(IDC_TRAY);
-    EXPECT_EQ(std::tuple(LastIcon.hWnd, LastIcon.uFlags, LastIcon.uCallbackMessage, LastIcon.hIcon, std::string(LastIcon.szTip)),
+    EXPECT_EQ(std::tuple(LastIcon.hWnd, LastIcon.uFlags, LastIcon.uCallbackMessage, LastIcon.hIcon, FromWide(LastIcon.szTip)),
               std::tuple(MainWnd, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP}, WM_TRAYICON,
-                         LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_TELOMIYA)), std::string("てろみや")));
+                         LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TELOMIYA)), std::string("てろみや")));
     Send(WM_TRAYICON, 0, WM_LBUTTONDOWN);
     EXPECT_EQ(TrayAndShown(), std::tuple(1, false)) << "only a double click brings it back";
     Send(WM_TRAYICON, 0, WM_LBUTTONDBLCLK);

@@ -17,7 +17,7 @@ std::vector<std::vector<std::string>> Rows()
         for (int column = 0; column < 8; ++column)
             rows[row].push_back(ListText(MainListView, row, column));
         rows[row].push_back(std::to_string(ListItemData(MainListView, row)));
-        rows[row].push_back(std::to_string(SendMessageA(MainListView, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK)));
+        rows[row].push_back(std::to_string(SendMessageW(MainListView, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK)));
     }
     return rows;
 }
@@ -47,18 +47,18 @@ LRESULT CALLBACK WatchingListProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     Paints += message == WM_PAINT;
     if (message == WM_PAINT || (message == WM_SETREDRAW && wParam)) {
-        const int rows = static_cast<int>(CallWindowProcA(ListProc, window, LVM_GETITEMCOUNT, 0, 0));
+        const int rows = static_cast<int>(CallWindowProcW(ListProc, window, LVM_GETITEMCOUNT, 0, 0));
         NewRowShows += rows > RowsShown;
         RowsShown = std::max(rows, RowsShown);
     }
-    return CallWindowProcA(ListProc, window, message, wParam, lParam);
+    return CallWindowProcW(ListProc, window, message, wParam, lParam);
 }
 
 void WatchList()
 {
     RowsShown = Paints = NewRowShows = 0;
     ListProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingListProc)));
+        SetWindowLongPtrW(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingListProc)));
 }
 
 } // namespace
@@ -115,9 +115,9 @@ TEST(Retrieval, StopKeepsAnUnbrokenPrefixAndEndsAtThePress)
         ASSERT_TRUE(PumpUntil([] { return ProgrammeCount >= 6; }, 30000));
         const int before = ProgrammeCount;
         SelectLabel(RegionCombo, "沖縄");
-        SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+        SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
         EXPECT_TRUE(ProgressWnd == progress && ProgrammeCount >= before) << "a second retrieval or emptied rows";
-        SendMessageA(progress, WM_COMMAND, IDC_ABORT, 0);
+        SendMessageW(progress, WM_COMMAND, IDC_ABORT, 0);
         EXPECT_STREQ(ProgressText, "中断中");
         const DWORD pressed = GetTickCount();
         ASSERT_TRUE(WaitForRetrieval(5000));
@@ -144,7 +144,7 @@ TEST(Retrieval, RowsAreShownInBatchesAndTheListIsDrawnWhileNoneArrives)
         StartTokyoEvening("[section1]\r\nBS=1\r\nCS=0", k);
         WatchList();
         // Alt+F4 on the progress window: it adds the rows, so only the end steps may close it.
-        SendMessageA(ProgressWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageW(ProgressWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_TRUE(IsWindow(ProgressWnd));
         ASSERT_TRUE(PumpUntil([] { return ProgrammeCount >= 3; }, 30000));
         // Every page for a while takes far longer than the test looks.
@@ -164,8 +164,8 @@ TEST(Retrieval, RowsAreShownInBatchesAndTheListIsDrawnWhileNoneArrives)
         // Afterwards the list draws as usual again: a new top row asks for a paint.
         PumpFor(50);
         ValidateRect(MainListView, nullptr);
-        LVITEMA item = {LVIF_TEXT, 0, 0, 0, 0, const_cast<char*>("x")};
-        SendMessageA(MainListView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        LVITEMW item = {LVIF_TEXT, 0, 0, 0, 0, const_cast<wchar_t*>(L"x")};
+        SendMessageW(MainListView, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         EXPECT_TRUE(GetUpdateRect(MainListView, nullptr, FALSE)) << k << " connections";
         CloseMainWindow();
     }
@@ -190,12 +190,12 @@ TEST(Retrieval, AStopEndsHungRequestsAndTheSameChoicesPressedAgainGiveTheSameRow
                 ASSERT_TRUE(WaitForRetrieval(10000)) << where;
             } else {
                 ASSERT_TRUE(PumpUntil([] { return SimulatorNumber("/_stats", "stalled_now") > 0; }, 10000)) << where;
-                SendMessageA(progress, WM_COMMAND, IDC_ABORT, 0);
+                SendMessageW(progress, WM_COMMAND, IDC_ABORT, 0);
                 ASSERT_TRUE(PumpUntil([&] { return !IsWindow(progress); }, 10000)) << where;
             }
             SimulatorGet(hung.empty() ? "/_control?latency_ms=0" : "/_control?stall=off");
             for (int press = 0; press < (hung.empty() ? 2 : 1); ++press) {
-                SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+                SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
                 EXPECT_TRUE(IsWindow(ProgressWnd)) << where << ": the new retrieval started";
                 ASSERT_TRUE(WaitForRetrieval(60000)) << where;
                 ExpectRecordsOfTruth(truth, where + ", pressed again " + std::to_string(press));
@@ -222,7 +222,7 @@ TEST(Retrieval, AOneProgrammeGridGivesItsProgrammeAtEveryPress)
             SelectLabel(TimeCombo, TimeChoices[time].Label);
             SelectLabel(RegionCombo, "東京");
             for (int press = 0; press < 2; ++press) {
-                SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+                SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
                 ASSERT_TRUE(WaitForRetrieval(60000));
                 EXPECT_EQ(ProgrammeCount, 1) << grid << ", press " << press;
             }
@@ -277,7 +277,7 @@ TEST(Retrieval, ClosingTheMainWindowMidRetrievalEndsTheProgramCleanly)
             KillTimer(nullptr, timer);
             ClosedAt = GetTickCount();
             WasRunning = RetrievalRunning;
-            PostMessageA(FindWindowA("Main", nullptr), WM_CLOSE, 0, 0);
+            PostMessageW(FindWindowA("Main", nullptr), WM_CLOSE, 0, 0);
         }, 100);
         EXPECT_EQ(exitCode, 0) << faults;
         EXPECT_TRUE(WasRunning) << faults << ": closed while the retrieval ran (" << ProgrammeCount << " records)";

@@ -61,9 +61,9 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds)
     while (!done()) {
         if (static_cast<int>(GetTickCount() - start) > timeoutMilliseconds)
             return done();
-        for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
             if (message.message != WM_QUIT)
-                TranslateMessage(&message), DispatchMessageA(&message);
+                TranslateMessage(&message), DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
@@ -75,11 +75,25 @@ void PumpFor(int milliseconds) { PumpUntil([] { return false; }, milliseconds); 
 std::vector<std::string> Boxes;
 void (*WhileBoxOpen)();
 
+std::string FromWide(const wchar_t* text)
+{
+    char bytes[4096] = {};
+    WideCharToMultiByte(932, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring ToWide(const char* text)
+{
+    wchar_t wide[2048] = {};
+    MultiByteToWideChar(932, 0, text, -1, wide, 2048);
+    return wide;
+}
+
 std::string WindowText(HWND window)
 {
-    char text[2048] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[2048] = {};
+    GetWindowTextW(window, text, 2048);
+    return FromWide(text);
 }
 
 namespace {
@@ -88,7 +102,7 @@ UINT_PTR BoxTimer;
 
 void DropQuitMessages()
 {
-    for (MSG quit; PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+    for (MSG quit; PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
     }
 }
 
@@ -101,7 +115,7 @@ void CALLBACK CloseBoxes(HWND, UINT, UINT_PTR, DWORD)
         Boxes.push_back(WindowText(box) + "|" + WindowText(GetDlgItem(box, 0xFFFF)) + (shown ? "" : "|main hidden"));
         if (Boxes.size() <= 2 && WhileBoxOpen)
             WhileBoxOpen();
-        SendMessageA(box, WM_COMMAND, IDOK, 0);
+        SendMessageW(box, WM_COMMAND, IDOK, 0);
     }
 }
 
@@ -138,7 +152,8 @@ void EndTest() { CloseMainWindow(); ResetSimulator(); RemoveSettingsFile(); }
 
 void SelectLabel(HWND combo, const char* label)
 {
-    SendMessageA(combo, CB_SETCURSEL, SendMessageA(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(label)), 0);
+    const std::wstring wide = ToWide(label);
+    SendMessageW(combo, CB_SETCURSEL, SendMessageW(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(wide.c_str())), 0);
 }
 
 void ChooseTokyoEvening()
@@ -154,30 +169,38 @@ void StartTokyoEvening(const std::string& settings, int connections)
     WriteSettingsFileWithSite(settings, "Connections=" + std::to_string(connections));
     StartMainWindow();
     ChooseTokyoEvening();
-    SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
 }
 
 std::string ListText(HWND list, int row, int column)
 {
-    char text[2048] = {};
-    LVITEMA item = {0, 0, column, 0, 0, text, sizeof text};
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
+    wchar_t text[2048] = {};
+    LVITEMW item = {0, 0, column, 0, 0, text, 2048};
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return FromWide(text);
+}
+
+std::string ComboText(HWND combo, int index)
+{
+    wchar_t text[256] = {};
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) < 256)
+        SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    return FromWide(text);
 }
 
 LPARAM ListItemData(HWND list, int row)
 {
-    LVITEMA item = {LVIF_PARAM, row};
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    LVITEMW item = {LVIF_PARAM, row};
+    SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     return item.lParam;
 }
 
-int ListRowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+int ListRowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 void ClickColumn(int column)
 {
     NMLISTVIEW notice = {{MainListView, IDC_LIST, UINT(LVN_COLUMNCLICK)}, -1, column, 0, 0, 0, {}, 0};
-    SendMessageA(MainWnd, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&notice));
+    SendMessageW(MainWnd, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&notice));
 }
 
 std::vector<std::vector<std::string>> SimulatorGridTruth(const std::vector<std::string>& gridPaths)

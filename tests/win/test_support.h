@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "fetch/choices.h"
 #include "fetch/list_rows.h"
 #include "fetch/retrieval.h"
 #include "fetch/site_source.h"
@@ -68,10 +69,15 @@ void ChooseTokyoEvening();
 // Writes the settings and connections, starts the main window, chooses the Tokyo evening, presses "receive".
 void StartTokyoEvening(const std::string& settings, int connections = 4);
 
-// A window's text, as a user would read it.
+// Code page 932 and UTF-16 by the platform's own conversion, so what the windows hold is checked apart from the
+// program's.
+std::string FromWide(const wchar_t* text);
+std::wstring ToWide(const char* text);
+// A window's text, as a user would read it: read wide, given as code page 932.
 std::string WindowText(HWND window);
-// Text of a list-view cell, as a user would read it.
+// Text of a list-view cell and of a drop-down list's entry, read the same way.
 std::string ListText(HWND list, int row, int column);
+std::string ComboText(HWND combo, int index);
 LPARAM ListItemData(HWND list, int row);
 int ListRowCount(HWND list);
 // Sends the main window a click on a column head of its list.

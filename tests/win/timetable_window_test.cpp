@@ -19,7 +19,7 @@ std::vector<std::string> Opened; // addresses handed to the browser
 
 const ProgrammeBox& Box(int programme) { return ProgrammeList[programme].Box; }
 POINT Centre(int p) { return {(Box(p).Left + Box(p).Right) / 2, (Box(p).Top + Box(p).Bottom) / 2}; }
-void Click(POINT at) { SendMessageA(TableWnd, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y)); }
+void Click(POINT at) { SendMessageW(TableWnd, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y)); }
 HWND Child(int id) { return GetDlgItem(DetailWnd, id); }
 
 // Left, top, right and bottom on the screen.
@@ -51,7 +51,7 @@ std::function<uint32_t(int, int)> PrintClient()
     HGDIOBJ old = SelectObject(
         memory, CreateDIBSection(memory, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
     PatBlt(memory, 0, 0, Width, Height, WHITENESS);
-    SendMessageA(TableWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    SendMessageW(TableWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
     GdiFlush();
     std::vector<uint32_t> pixels(bits, bits + Width * Height);
     DeleteObject(SelectObject(memory, old));
@@ -76,7 +76,7 @@ protected:
         }
         TableLayout.fitPending = false;
         RegisterWindowClass(AppInstance, TableWndProc, "table", false);
-        CreateWindowExA(0, "table", "表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300, nullptr, nullptr,
+        CreateWindowExW(0, L"table", L"表で表示", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 300, nullptr, nullptr,
                         AppInstance, nullptr);
         ASSERT_EQ(ClientSize(Width, Height), std::pair(Width, Height));
         ASSERT_EQ(std::pair(TableLayout.hourCount, StationTable.size()), std::pair(6, size_t{3}));
@@ -135,14 +135,14 @@ TEST_F(Timetable, DoubleClickOrMenuFitsTwiceToTheComputedClientSizes)
             SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
                 HWND menu = FindWindowA("#32768", nullptr);
                 if (menu && IsWindowVisible(menu) && KillTimer(nullptr, timer) && GetWindowRect(menu, &MenuRect)) {
-                    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-                    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+                    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+                    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
                 }
             });
-            SendMessageA(TableWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(120, 80));
+            SendMessageW(TableWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(120, 80));
             EXPECT_EQ(std::pair(MenuRect.left, MenuRect.top), std::pair(pointer.x, pointer.y)) << "menu at the pointer";
         } else {
-            SendMessageA(TableWnd, WM_LBUTTONDBLCLK, 0, 0);
+            SendMessageW(TableWnd, WM_LBUTTONDBLCLK, 0, 0);
             EXPECT_EQ(ClientSize(), c.First);
         }
         PumpFor(300);
@@ -156,14 +156,14 @@ TEST_F(Timetable, OneWindowThatFitsAfterEachOpeningButNotOnAHandResize)
 {
     StartMainWindow();
     HWND window = TableWnd;
-    SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_TABLE, 0);
     EXPECT_EQ(TableWnd, window) << "a second window was made";
     ClientSize(1000, 500); // not a size a fit keeps
     PumpFor(200);
     EXPECT_EQ(ClientSize(), std::pair(1000, 500));
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TableLayout.fitPending && StationTable.empty()) << "closing forgets the layout";
-    SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_TABLE, 0);
     EXPECT_TRUE(TableWnd != window && !TableLayout.fitPending) << "a new window, fitted";
     PumpFor(100);
     CloseMainWindow();
@@ -248,11 +248,11 @@ TEST_F(Timetable, DetailsShowTheTextCutAt1023BytesAndSearchTheSelectionAsUtf8)
     for (const auto& c : cases) {
         Opened.clear();
         if (c.Text)
-            SetWindowTextA(Child(IDC_DETAIL_TEXT), c.Text);
-        SendMessageA(Child(IDC_DETAIL_TEXT), EM_SETSEL, c.Start, c.End);
-        SendMessageA(Child(c.Button), BM_CLICK, 0, 0);
+            SetWindowTextW(Child(IDC_DETAIL_TEXT), ToWide(c.Text).c_str());
+        SendMessageW(Child(IDC_DETAIL_TEXT), EM_SETSEL, c.Start, c.End);
+        SendMessageW(Child(c.Button), BM_CLICK, 0, 0);
         EXPECT_EQ(Opened, c.Opened) << c.Start << "-" << c.End;
     }
-    SendMessageA(DetailWnd, WM_CLOSE, 0, 0);
+    SendMessageW(DetailWnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(DetailWnd, nullptr);
 }
