@@ -33,11 +33,15 @@ ensure_packages() {
         apt-get update -qq
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
     fi
-    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-        sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-        locale-gen >/dev/null
-    fi
+    # The Windows tests run on a Japanese and on an English system.
+    local name generate=0
+    for name in ja_JP en_US; do
+        locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" && continue
+        sed -i "s/^# *\($name.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" >> /etc/locale.gen
+        generate=1
+    done
+    [ "$generate" -eq 0 ] || locale-gen >/dev/null
 }
 
 build_native() {
@@ -96,14 +100,22 @@ build_windows() {
 }
 
 # A private prefix: created once, with the X11 driver unmanaged so hiding a
-# captioned window does not wait for a window manager that Xvfb lacks.
+# captioned window does not wait for a window manager that Xvfb lacks, and
+# Windows' Japanese faces found in the IPA fonts, as a Windows with its
+# Japanese fonts has them (else a fallback font without Latin letters may
+# stand in for them on an English system).
 ensure_wine_prefix() {
-    if [ ! -f "$WINEPREFIX/.telomiya-ready" ]; then
+    if [ ! -f "$WINEPREFIX/.telomiya-prefix" ]; then
         mkdir -p "$WINEPREFIX"
         LC_ALL=ja_JP.UTF-8 "$WINE" wineboot -i >/dev/null 2>&1 || true
         LC_ALL=ja_JP.UTF-8 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        local face
+        for face in "MS UI Gothic:IPAPGothic" "MS PGothic:IPAPGothic" "MS Gothic:IPAGothic"; do
+            "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%:*}" /d "${face#*:}" /f \
+                >/dev/null 2>&1
+        done
         "$(dirname "$WINE")/wineserver" -w
-        touch "$WINEPREFIX/.telomiya-ready"
+        touch "$WINEPREFIX/.telomiya-prefix"
     fi
 }
 
