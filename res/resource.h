@@ -4,8 +4,8 @@
 #define IDI_TELOMIYA 103
 
 // The version the file's properties show; scripts/package names the zip after it.
-#define TELOMIYA_VERSION 1, 1, 0, 0
-#define TELOMIYA_VERSION_TEXT "1.1.0"
+#define TELOMIYA_VERSION 1, 2, 0, 0
+#define TELOMIYA_VERSION_TEXT "1.2.0"
 
 // Menu 105: among the resources, used by no window.
 #define IDR_MAINMENU 105
