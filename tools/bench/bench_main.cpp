@@ -89,9 +89,9 @@ void WatchCompletions(const std::atomic<bool>& done)
 LRESULT CALLBACK ObservingListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const double start = Now();
-    if (message == LVM_INSERTITEMA)
+    if (message == LVM_INSERTITEMW)
         Observer.Inserted.push_back(start);
-    const LRESULT result = CallWindowProcA(Observer.Original, window, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(Observer.Original, window, message, wParam, lParam);
     if (message == WM_PAINT || message == WM_SETREDRAW)
         Observer.DrawMs += Now() - start;
     // The list shows its rows when it paints, or when it is let draw again
@@ -132,7 +132,7 @@ struct Run {
 // Opens "表で表示" and pumps until every record has its box painted.
 bool OpenTimetableAndWait()
 {
-    SendMessageA(MainWnd, WM_COMMAND, IDC_TABLE, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_TABLE, 0);
     const int count = ProgrammeCount;
     auto painted = [count] {
         if (!TableWnd || GetUpdateRect(TableWnd, nullptr, FALSE))
@@ -150,7 +150,7 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     ChooseTokyoEveningAllGenres(connections);
     Observer = ListObserver{};
     Observer.Original = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ObservingListProc)));
+        SetWindowLongPtrW(MainListView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ObservingListProc)));
     SimulatorGet("/_log/clear");
     SimulatorGet("/_stats/clear");
 
@@ -161,7 +161,7 @@ Run Retrieve(int connections, double* peakMb, double* peakWithTableMb)
     std::atomic<bool> done{false};
     std::thread watcher(WatchCompletions, std::cref(done));
     const double pressed = Now();
-    SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
     if (!WaitForRetrieval(600000))
         std::printf("warning: the retrieval did not end within 10 minutes\n");
     const double ended = Now();
@@ -273,7 +273,7 @@ double ReadXmltv(const std::string& query, int* rows)
     StartMainWindow();
     ChooseTokyoEvening();
     const double pressed = Now();
-    SendMessageA(MainWnd, WM_COMMAND, IDC_FETCH, 0);
+    SendMessageW(MainWnd, WM_COMMAND, IDC_FETCH, 0);
     if (!WaitForRetrieval(600000))
         std::printf("warning: the retrieval did not end within 10 minutes\n");
     const double took = Now() - pressed;
