@@ -44,10 +44,8 @@ void BuildMainWindow(HWND window)
     GetClientRect(window, &MainClientRect);
     InitCommonControls();
 
-    MainListView = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
-                                   MainClientRect.right - 200, MainClientRect.bottom, window,
-                                   reinterpret_cast<HMENU>(IDC_LIST), AppInstance, nullptr);
-    SendMessageW(MainListView, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
+    MainListView = CreateChild(window, WC_LISTVIEWA, "", LVS_REPORT, IDC_LIST);
+    MoveWindow(MainListView, 0, 0, MainClientRect.right - 200, MainClientRect.bottom, FALSE);
     RECT listClient = {};
     GetClientRect(MainListView, &listClient);
 
@@ -99,10 +97,7 @@ void PaintMinutesLabel(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const std::wstring label = Wide("分前に知らせる");
-    HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
-    TextOutW(dc, MainClientRect.right - 113, 55, label.c_str(), static_cast<int>(label.size()));
-    SelectObject(dc, oldFont);
+    PaintText(dc, MainClientRect.right - 113, 55, "分前に知らせる");
     EndPaint(window, &paint);
 }
 

@@ -48,10 +48,8 @@ void CreateProgressControls(HWND window)
     RowsShown = -1;
     SendMessageW(RowsList, WM_SETREDRAW, FALSE, 0);
     SetTimer(window, ShowRowsTimer, ShowRowsEvery, nullptr);
-    AbortButton = CreateWindowExW(0, L"BUTTON", Wide("中断する").c_str(), WS_CHILD | WS_VISIBLE, width / 5,
-                                  4 * height / 5, 3 * width / 5, height / 5 - 5, window, reinterpret_cast<HMENU>(IDC_ABORT),
-                                  AppInstance, nullptr);
-    SendMessageW(AbortButton, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
+    AbortButton = CreateChild(window, "BUTTON", "中断する", 0, IDC_ABORT);
+    MoveWindow(AbortButton, width / 5, 4 * height / 5, 3 * width / 5, height / 5 - 5, FALSE);
     SetProgressLine("取得中・・・");
 }
 
@@ -92,10 +90,7 @@ void PaintProgressLine(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const std::wstring line = Wide(ProgressText);
-    HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
-    TextOutW(dc, 10, ClientHeightAtCreation / 4, line.c_str(), static_cast<int>(line.size()));
-    SelectObject(dc, oldFont);
+    PaintText(dc, 10, ClientHeightAtCreation / 4, ProgressText);
     EndPaint(window, &paint);
 }
 

@@ -50,3 +50,11 @@ HFONT InterfaceFont()
     }();
     return font;
 }
+
+void PaintText(HDC dc, int x, int y, std::string_view text)
+{
+    const std::wstring wide = Wide(text);
+    HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
+    TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+    SelectObject(dc, oldFont);
+}

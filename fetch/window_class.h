@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 // The program's instance; written once at start-up, read by every window.
 extern HINSTANCE AppInstance;
 
@@ -20,3 +22,5 @@ HFONT CreateJapaneseFont(int height);
 // The font of every control and painted label, created on first use and kept
 // for the life of the process.
 HFONT InterfaceFont();
+// A label painted at (x, y) in the interface font.
+void PaintText(HDC dc, int x, int y, std::string_view text);

@@ -80,22 +80,13 @@ void LayOutDetailControls(HWND window)
     MoveWindow(GetDlgItem(window, IDC_WIKIPEDIA), 0, ch - ButtonHeight, cw, ButtonHeight, TRUE);
 }
 
-// The field is a Unicode control: an ANSI edit control counts its selection in
-// bytes on Windows but in characters under Wine, a Unicode one in UTF-16 units
-// on both.
-HWND CreateDetailField(HWND window)
-{
-    return CreateWindowExW(0, L"EDIT", L"",
-                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOHSCROLL, 0, 0,
-                           0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DETAIL_TEXT)),
-                           AppInstance, nullptr);
-}
-
 
 void BuildDetailWindow(HWND window)
 {
-    HWND field = CreateDetailField(window);
-    SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
+    // A Unicode control, as every child is: it counts its selection in UTF-16
+    // units, where an ANSI edit counts bytes on Windows but characters under Wine.
+    HWND field = CreateChild(window, "EDIT", "", WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOHSCROLL,
+                             IDC_DETAIL_TEXT);
     CreateChild(window, "BUTTON", "Wikipediaで検索", 0, IDC_WIKIPEDIA);
     CreateChild(window, "BUTTON", "Googleで検索", 0, IDC_GOOGLE);
     char text[DetailTextSize];
